@@ -1,0 +1,7 @@
+#include "app/AppSettings.h"
+
+AppSettings& GetAppSettings()
+{
+    static AppSettings settings;
+    return settings;
+}

@@ -1,0 +1,203 @@
+#include "app/Run.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+#include "app/AppSettings.h"
+#include "app/CommandLine.h"
+#include "app/DebugLog.h"
+#include "app/InstallIdentity.h"
+#include "app/LaunchOrigin.h"
+#include "app/MessageLoop.h"
+#include "app/Settings.h"
+#include "report/Report.h"
+#include "setup/FileVersion.h"
+#include "ui/setup/MainFrame.h"
+
+namespace {
+
+constexpr wchar_t kMutexName[] = L"Global\\Nuvex_IS_Mini_Mutex";
+constexpr wchar_t kSetupKey[] = L"SOFTWARE\\Nuvex Security\\Brisko\\Setup";
+constexpr int kReportKind = 0;
+
+constexpr uint32_t kItemNxChannel = 0x04001B5C;
+constexpr uint32_t kItemSilent = 0x04001B5A;
+constexpr uint32_t kItemMarker = 0x0200000B;
+constexpr uint32_t kItemInstallId = 0x04001B70;
+constexpr uint32_t kItemLaunchOrigin = 0x04001B63;
+constexpr uint32_t kItemServiceRunning = 0x05002332;
+
+void RunScheduledTaskDeletion(const std::wstring& parameters)
+{
+    wchar_t system[MAX_PATH] = {};
+    UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    std::wstring schtasks = std::wstring(system) + L"\\schtasks.exe";
+    if (GetFileAttributesW(schtasks.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        DebugLog(L"schtasks.exe not found; task not deleted");
+        return;
+    }
+    // Run twice: the first delete may race the task's own start.
+    ShellExecuteW(nullptr, L"open", schtasks.c_str(), parameters.c_str(), nullptr, SW_HIDE);
+    Sleep(5000);
+    ShellExecuteW(nullptr, L"open", schtasks.c_str(), parameters.c_str(), nullptr, SW_HIDE);
+}
+
+void RaiseFirstInstanceWindow()
+{
+    for (HWND window = FindWindowExW(nullptr, nullptr, nullptr, nullptr); window;
+         window = FindWindowExW(nullptr, window, nullptr, nullptr)) {
+        if (GetPropW(window, kMainFramePropName) == reinterpret_cast<HANDLE>(1)) {
+            ShowWindow(window, SW_SHOWNORMAL);
+            SetForegroundWindow(window);
+            return;
+        }
+    }
+}
+
+// The setup key is opened (never created) so the last run's result can be cleared.
+class SetupKey {
+public:
+    SetupKey()
+    {
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSetupKey, 0, KEY_READ | KEY_WRITE, &key_) != ERROR_SUCCESS)
+            key_ = nullptr;
+    }
+    ~SetupKey()
+    {
+        if (key_) RegCloseKey(key_);
+    }
+    void DeleteSetupResult()
+    {
+        if (key_) RegDeleteValueW(key_, L"SetupResult");
+    }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+std::wstring OwnExecutablePath()
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
+}
+
+void ReportAtExit()
+{
+    ReportSend(0);
+    ReportShutdown();
+}
+
+void InitReports(const AppSettings& settings)
+{
+    static bool initialised = false;
+    if (initialised) return;
+    initialised = true;
+    ReportInit(kReportKind, CBRKParam(settings.reportUrl, settings.exeVersion, settings.channelName));
+    atexit(ReportAtExit);
+}
+
+void RecordStartItems(AppSettings& settings)
+{
+    ReportSetInt(kItemNxChannel, IsNxChannel(settings.channelName), kReportKind);
+    ReportSetInt(kItemSilent, settings.silent, kReportKind);
+    ReportSetText(kItemMarker, L"A", kReportKind);
+    BuildInstallIdentity(nullptr, settings.installId, _countof(settings.installId), 0);
+    ReportSetText(kItemInstallId, settings.installId, kReportKind);
+    std::wstring origin = BuildLaunchOriginRecord(settings.channelName);
+    if (origin.empty()) origin = LaunchOriginFallback(settings.channelName);
+    ReportSetText(kItemLaunchOrigin, origin.c_str(), kReportKind);
+}
+
+int RunWindow(CMainFrame& frame, CMessageLoop& loop, int showCommand, HANDLE mutex)
+{
+    RECT rect = {0, 0, CW_USEDEFAULT, CW_USEDEFAULT};
+    HWND window = frame.Create(nullptr, rect, WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0);
+    if (!window) {
+        // The mutex stays held until the process ends, so no second run starts meanwhile.
+        DebugLog(L"main window creation failed: %lu", GetLastError());
+        return GetAppSettings().exitCode;
+    }
+    ShowWindow(window, showCommand);
+    loop.Run();
+    g_module.RemoveMessageLoop();
+    if (mutex) CloseHandle(mutex);
+    return GetAppSettings().exitCode;
+}
+
+}  // namespace
+
+int IsNxChannel(const std::wstring& channelName)
+{
+    size_t first = channelName.find(L'|');
+    if (first == std::wstring::npos) return 0;
+    size_t second = channelName.find(L'|', first + 1);
+    if (second == std::wstring::npos) return 0;
+    size_t third = channelName.find(L'|', second + 1);
+    std::wstring field = channelName.substr(second + 1, third == std::wstring::npos ? std::wstring::npos
+                                                                                     : third - second - 1);
+    for (wchar_t& c : field) c = wchar_t(towupper(c));
+    return field.find(L"NX") != std::wstring::npos ? 1 : 0;
+}
+
+int RunMiniSetup(int showCommand)
+{
+    AppSettings& settings = GetAppSettings();
+    auto loop = std::make_unique<CMessageLoop>();
+    g_module.AddMessageLoop(loop.get());
+    auto frame = std::make_unique<CMainFrame>();
+    g_mainFrame = frame.get();
+    struct FrameRelease {
+        std::unique_ptr<CMainFrame>& frame;
+        ~FrameRelease()
+        {
+            g_mainFrame = nullptr;
+            frame.reset();
+            g_module.RemoveMessageLoop();
+        }
+    } release{frame};
+
+    CommandLineSwitches switches =
+        ParseSwitches(ProcessArguments(), int64_t(_time64(nullptr)), RunScheduledTaskDeletion);
+    if (switches.silent) settings.silent = 1;
+    if (switches.showTray) settings.showTray = 1;
+    settings.passThroughArgs = switches.passThroughArgs;
+    if (switches.installTimeInFuture) return settings.exitCode;
+
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (!settings.silent) RaiseFirstInstanceWindow();
+        CloseHandle(mutex);
+        return settings.exitCode;
+    }
+
+    SetupKey setupKey;
+    setupKey.DeleteSetupResult();
+    settings.exeVersion = GetFileProductVersion(OwnExecutablePath());
+    if (!LoadEmbeddedSettings(settings)) return settings.exitCode;
+    if (!switches.newVerUrl.empty()) settings.versionInfoUrl = switches.newVerUrl;
+    if (!settings.silent) settings.passThroughArgs += L"/POP ";
+    DebugLog(L"manifest %s, reports %s", settings.versionInfoUrl.c_str(), settings.reportUrl.c_str());
+
+    InitReports(settings);
+    RecordStartItems(settings);
+
+    if (settings.silent && !HasUpdateSwitch(ProcessArguments()) && IsProductServiceRunning()) {
+        ReportMark(kItemServiceRunning, kReportKind);
+        settings.exitCode = 3;
+        return settings.exitCode;
+    }
+
+    frame->downloadControl.SetClientInfo(settings.channelName, settings.exeVersion);
+    if (settings.silent) {
+        frame->silent = true;
+        if (!settings.showTray) frame->traySuppressed = true;
+        showCommand = SW_HIDE;
+    }
+    return RunWindow(*frame, *loop, showCommand, mutex);
+}
