@@ -1,0 +1,41 @@
+#include "report/http/HttpEncoder.h"
+
+#include "report/http/HttpErrors.h"
+#include "report/http/HttpTool.h"
+
+namespace Vardo {
+
+std::string CHttpEncoderW::AnsiEncode(const std::wstring& text, UINT codePage)
+{
+    return CHttpToolW::Unicode2Ansi(text, codePage);
+}
+
+std::string CHttpEncoderW::Utf8Encode(const std::wstring& text)
+{
+    if (text.empty()) return std::string();
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) ThrowHttpError(600, true);
+    std::string utf8(size_t(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &utf8[0], bytes, nullptr, nullptr);
+    return utf8;
+}
+
+std::string CHttpEncoderW::UrlEncodeA(const std::string& bytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (unsigned char c : bytes) {
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                     c == '_' || c == '.' || c == '~';
+        if (plain) {
+            encoded.push_back(char(c));
+        } else {
+            encoded.push_back('%');
+            encoded.push_back(kHex[c >> 4]);
+            encoded.push_back(kHex[c & 15]);
+        }
+    }
+    return encoded;
+}
+
+}  // namespace Vardo
