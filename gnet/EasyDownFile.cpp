@@ -1,0 +1,265 @@
+#include "gnet/EasyDownFile.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "gnet/SimpleDebugLog.h"
+#include "gnet/StringUtil.h"
+
+namespace gnet {
+namespace {
+
+const int64_t kViewGranularity = 65536;
+// Larger receive buffers mean fewer (and larger) view mappings per MiB.
+const long kReceiveBufferSize = 256 * 1024;
+// Only web addresses are fetched, also when a redirect names another scheme.
+const char kAllowedProtocols[] = "http,https";
+
+MappingWriter g_mappingWriter = &WriteToMapping;
+
+size_t AppendHeader(char* data, size_t size, size_t count, void* text) {
+    static_cast<std::string*>(text)->append(data, size * count);
+    return size * count;
+}
+
+bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
+    for (size_t i = 0; prefix[i]; ++i) {
+        if (at + i >= text.size() || tolower(static_cast<unsigned char>(text[at + i])) != prefix[i]) return false;
+    }
+    return true;
+}
+
+// The header block of the last response (redirects come before it).
+std::string LastResponseHeaders(const std::string& headerText) {
+    size_t last = std::string::npos;
+    for (size_t at = 0; at < headerText.size();) {
+        if (StartsWithNoCase(headerText, at, "http/")) last = at;
+        size_t lineEnd = headerText.find('\n', at);
+        if (lineEnd == std::string::npos) break;
+        at = lineEnd + 1;
+    }
+    return last == std::string::npos ? headerText : headerText.substr(last);
+}
+
+// First byte named by a "Content-Range: bytes X-Y/Z" header; -1 when absent.
+int64_t ContentRangeStart(const std::string& headers) {
+    for (size_t at = 0; at < headers.size();) {
+        if (StartsWithNoCase(headers, at, "content-range:")) {
+            size_t value = at + 14;
+            while (value < headers.size() && (headers[value] == ' ' || headers[value] == '\t')) ++value;
+            if (StartsWithNoCase(headers, value, "bytes")) value += 5;
+            while (value < headers.size() && (headers[value] == ' ' || headers[value] == '=')) ++value;
+            if (value >= headers.size() || headers[value] < '0' || headers[value] > '9') return -2;
+            return _strtoi64(headers.c_str() + value, nullptr, 10);
+        }
+        size_t lineEnd = headers.find('\n', at);
+        if (lineEnd == std::string::npos) break;
+        at = lineEnd + 1;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool WriteToMapping(HANDLE mapping, int64_t offset, const void* data, size_t size) {
+    if (!mapping) return false;
+    int64_t viewStart = offset / kViewGranularity * kViewGranularity;
+    size_t delta = static_cast<size_t>(offset - viewStart);
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, static_cast<DWORD>(static_cast<uint64_t>(viewStart) >> 32),
+                               static_cast<DWORD>(viewStart), size + delta);
+    if (!view) return false;
+    memcpy(static_cast<char*>(view) + delta, data, size);
+    UnmapViewOfFile(view);
+    return true;
+}
+
+void SetMappingWriter(MappingWriter writer) { g_mappingWriter = writer ? writer : &WriteToMapping; }
+
+curl_slist* ApplyCommonOptions(void* handle, const CDownloadPartRequest& request) {
+    CURL* curl = static_cast<CURL*>(handle);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    if (!request.proxy.empty()) curl_easy_setopt(curl, CURLOPT_PROXY, WideToUtf8(request.proxy).c_str());
+    if (!request.referer.empty()) curl_easy_setopt(curl, CURLOPT_REFERER, WideToUtf8(request.referer).c_str());
+    if (!request.user.empty() && !request.password.empty()) {
+        curl_easy_setopt(curl, CURLOPT_USERNAME, WideToUtf8(request.user).c_str());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, WideToUtf8(request.password).c_str());
+        curl_easy_setopt(curl, CURLOPT_UNRESTRICTED_AUTH, 1L);
+    }
+    curl_slist* headers = nullptr;
+    for (const std::string& line : request.headerLines) headers = curl_slist_append(headers, line.c_str());
+    if (headers) curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    return headers;
+}
+
+int64_t GetRemoteFileSize(CDownloadPartRequest& request, bool& supportsRange) {
+    supportsRange = true;
+    if (request.url.empty()) return 0;
+    CURL* curl = curl_easy_init();
+    if (!curl) return 0;
+    std::string headerText;
+    curl_slist* headers = ApplyCommonOptions(curl, request);
+    curl_easy_setopt(curl, CURLOPT_URL, WideToUtf8(request.url).c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 15L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 40L);
+    curl_easy_setopt(curl, CURLOPT_RANGE, "0-");
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &AppendHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headerText);
+    request.curlResult = curl_easy_perform(curl);
+    long code = 0;
+    int64_t size = 0;
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code) == CURLE_OK) {
+        request.responseCode = code;
+        if ((code == 200 || code == 206) &&
+            curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0) {
+            size = length;
+            if (headerText.find("Accept-Ranges") == std::string::npos) supportsRange = false;
+        }
+    }
+    curl_easy_cleanup(curl);
+    if (headers) curl_slist_free_all(headers);
+    return size;
+}
+
+CEasyDownFile::CEasyDownFile(CDownloadPartRequest* request)
+    : request_(request), owner_(nullptr), mapping_(nullptr), headerChecked_(false), runStart_(0) {}
+
+CEasyDownFile::~CEasyDownFile() {
+    if (mapping_) CloseHandle(mapping_);
+}
+
+bool CEasyDownFile::IsAcceptableResponse(const std::string& headerText, long responseCode, int64_t runStart) {
+    if (headerText.find("200 OK") == std::string::npos && headerText.find("206 Partial Content") == std::string::npos)
+        return false;
+    if (responseCode != 200 && responseCode != 206) return false;
+    // A server that ignores the range sends the file from its start; those
+    // bytes belong at offset 0, never at a later channel's position.
+    if (runStart > 0 && responseCode != 206) return false;
+    int64_t rangeStart = ContentRangeStart(LastResponseHeaders(headerText));
+    if (rangeStart == -2) return false;
+    if (rangeStart >= 0 && rangeStart != runStart) return false;
+    return true;
+}
+
+bool CEasyDownFile::DownloadPart(IDownloadPartCallBack* owner) {
+    if (!request_) return false;
+    owner_ = owner;
+    if (!request_->mappingName.empty())
+        mapping_ = OpenFileMappingW(FILE_MAP_WRITE, FALSE, request_->mappingName.c_str());
+    RangeState range = request_->GetRange();
+    if (range.remaining <= 0) {
+        request_->status = kPartDone;
+        return false;
+    }
+    runStart_ = range.position;
+    request_->responseCode = 0;
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        // Left as failed (not running) so the scheduler can try it again.
+        request_->status = kPartFailed;
+        return false;
+    }
+    request_->curl = curl;
+    if (curl_easy_setopt(curl, CURLOPT_HEADER, 0L) != CURLE_OK ||
+        curl_easy_setopt(curl, CURLOPT_URL, WideToUtf8(request_->url).c_str()) != CURLE_OK) {
+        request_->curl = nullptr;
+        curl_easy_cleanup(curl);
+        request_->status = kPartFailed;
+        return false;
+    }
+    curl_slist* headers = ApplyCommonOptions(curl, *request_);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(request_->connectTimeout));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(request_->lowSpeedLimit));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(request_->lowSpeedTime));
+    if (request_->recvSpeedCap > 0)
+        curl_easy_setopt(curl, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(request_->recvSpeedCap));
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CEasyDownFile::WriteCallback);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &CEasyDownFile::ProgressCallback);
+    curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &AppendHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headerText_);
+    char rangeText[64];
+    snprintf(rangeText, sizeof(rangeText), "%.0f-%.0f", static_cast<double>(range.position),
+             static_cast<double>(range.position + range.remaining - 1));
+    curl_easy_setopt(curl, CURLOPT_RANGE, rangeText);
+
+    bool result = true;
+    CURLcode performed = curl_easy_perform(curl);
+    request_->curlResult = performed;
+    if (performed != CURLE_OK) result = false;
+    long code = 0;
+    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) {
+        code = 0;
+        result = false;
+    }
+    request_->responseCode = code;
+    if (code != 200 && code != 206) result = false;
+    if (headers) curl_slist_free_all(headers);
+    request_->status = request_->GetRemaining() != 0 ? kPartFailed : kPartDone;
+    owner_->DownloadPartOver(request_->index);
+    request_->curl = nullptr;
+    curl_easy_cleanup(curl);
+    return result;
+}
+
+size_t CEasyDownFile::WriteCallback(char* data, size_t size, size_t count, void* self) {
+    if (!data || size * count == 0) return 0;
+    size_t length = size * count;
+    return static_cast<CEasyDownFile*>(self)->WriteFile(data, length) ? length : 0;
+}
+
+size_t CEasyDownFile::WriteFile(const char* data, size_t length) {
+    if (request_->stopRequest) return 0;
+    if (!headerChecked_) {
+        long code = 0;
+        CURL* curl = static_cast<CURL*>(request_->curl);
+        if (curl) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+        if (!IsAcceptableResponse(headerText_, code, runStart_)) {
+            PrintLog(L"%ls, Check Head Error, can not writefile", L"gnet::CEasyDownFile::WriteFile");
+            return 0;
+        }
+        headerChecked_ = true;
+    }
+    {
+        CAutoLock hold(request_->rangeLock);
+        RangeState& range = request_->range;
+        if (range.remaining <= 0) return 0;
+        int64_t n = static_cast<int64_t>(length);
+        if (n > range.remaining) n = range.remaining;
+        if (!g_mappingWriter(mapping_, range.position, data, static_cast<size_t>(n))) {
+            PrintLog(L"%ls, mapFile Write Error", L"gnet::CEasyDownFile::WriteFile");
+            request_->writeError = 1;
+            return 0;
+        }
+        range.position += n;
+        range.downloaded += n;
+        range.remaining -= n;
+    }
+    owner_->DownloadPartBits(request_->index);
+    return length;
+}
+
+int CEasyDownFile::ProgressCallback(void* self, double, double, double, double) {
+    return static_cast<CEasyDownFile*>(self)->ProgressFunction() ? 0 : 1;
+}
+
+bool CEasyDownFile::ProgressFunction() {
+    long code = 0;
+    CURL* curl = static_cast<CURL*>(request_->curl);
+    if (!curl || curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) return false;
+    if (code < 400) return !request_->stopRequest;
+    PrintLog(L"%ls, cookie:%d, responsecode:%d", L"gnet::CEasyDownFile::ProgressFunction", request_->index,
+             static_cast<int>(code));
+    return false;
+}
+
+}  // namespace gnet
