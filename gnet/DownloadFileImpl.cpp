@@ -44,6 +44,7 @@ CDownloadFileImpl::CDownloadFileImpl(IDownloadFileCallback* callback)
       finalPathValid_(0),
       remoteSize_(0),
       mapping_(nullptr),
+      rateGate_(nullptr),
       blocksRemaining_(-1),
       runningChannels_(0),
       mostRunningChannels_(0),
@@ -82,6 +83,7 @@ CDownloadFileImpl::~CDownloadFileImpl() {
     for (uint32_t id = kTimerSpeedSample; id <= kTimerChannelStarter; ++id) timers_.KillTimer(id);
     RunClearThreads(false);
     if (mapping_) CloseHandle(mapping_);
+    delete rateGate_;
 }
 
 void CDownloadFileImpl::PostToWork(IThreadTask* task) {

@@ -13,6 +13,7 @@
 #include "gnet/EasyDownFile.h"
 #include "gnet/FileInfo.h"
 #include "gnet/Lock.h"
+#include "gnet/RateGate.h"
 #include "gnet/TQTimer.h"
 #include "gnet/Thread.h"
 
@@ -148,6 +149,7 @@ private:
     HANDLE mapping_;
     std::wstring mappingName_;
     CFileInfo fileInfo_;
+    CRateGate* rateGate_;
 
     // Scheduling.
     std::map<int, Channel> channels_;

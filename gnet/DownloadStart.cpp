@@ -146,6 +146,7 @@ bool CDownloadFileImpl::CreateChannels(const BlockList& blocks, CThread*& firstT
         request.index = index;
         request.mappingName = mappingName_;
         request.recvSpeedCap = noSpeedLimit_ ? 0 : speedLimit_;
+        request.rateGate = rateGate_;
         int64_t remaining = block.second;
         if (block.first == 0) {
             // The channel at byte 0 asks for the whole file until another
@@ -217,6 +218,7 @@ void CDownloadFileImpl::RunDownloadStart(bool reuseSameFile) {
     fileInfo_.SetBlockNumber(static_cast<int>(blocks.size()));
     if (!CreateTargetMapping()) return;
 
+    if (!noSpeedLimit_ && speedLimit_ > 0) rateGate_ = new CRateGate(speedLimit_);
     CThread* firstThread = nullptr;
     CDownloadPartTask* firstTask = nullptr;
     if (!CreateChannels(blocks, firstThread, firstTask)) return;

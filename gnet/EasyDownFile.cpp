@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gnet/RateGate.h"
 #include "gnet/SimpleDebugLog.h"
 #include "gnet/StringUtil.h"
 
@@ -177,9 +178,16 @@ bool CEasyDownFile::DownloadPart(IDownloadPartCallBack* owner) {
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(request_->connectTimeout));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(request_->lowSpeedLimit));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(request_->lowSpeedTime));
-    if (request_->recvSpeedCap > 0)
+    long bufferSize = kReceiveBufferSize;
+    if (request_->recvSpeedCap > 0) {
         curl_easy_setopt(curl, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(request_->recvSpeedCap));
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+        // libcurl reads many buffers in a row before it looks at its cap;
+        // small buffers keep those bursts near a hundredth of a second.
+        bufferSize = static_cast<long>(request_->recvSpeedCap / 100);
+        if (bufferSize < 1024) bufferSize = 1024;
+        if (bufferSize > kReceiveBufferSize) bufferSize = kReceiveBufferSize;
+    }
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, bufferSize);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CEasyDownFile::WriteCallback);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &CEasyDownFile::ProgressCallback);
@@ -229,6 +237,8 @@ size_t CEasyDownFile::WriteFile(const char* data, size_t length) {
         }
         headerChecked_ = true;
     }
+    if (request_->rateGate) request_->rateGate->Acquire(static_cast<int64_t>(length), &request_->stopRequest);
+    if (request_->stopRequest) return 0;
     {
         CAutoLock hold(request_->rangeLock);
         RangeState& range = request_->range;

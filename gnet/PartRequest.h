@@ -42,6 +42,8 @@ struct CDownloadPartRequest {
     std::vector<std::string> headerLines;
     volatile LONG writeError = 0;
     int wholeFile = 0;
+    // Shared by all channels of a download that has a speed limit.
+    class CRateGate* rateGate = nullptr;
 
     // The range is read and changed only under rangeLock, by the channel
     // thread (writes) and the work thread (snapshots, cut-back); so a saved
