@@ -1,0 +1,228 @@
+// Life cycle of package files and their Temp and Processing entries.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "ReportTestSupport.h"
+#include "report/Filebase.h"
+#include "report/ReportLocations.h"
+#include "report/ReportQueue.h"
+
+namespace {
+
+const wchar_t kAddress[] = L"http://127.0.0.1:1/cgi-bin-py/mini_install_statistic_info.cgi";
+
+class ReportStore : public ::testing::Test {
+protected:
+    TempReportPlace place;
+    CBRKParam param{kAddress, L"4.0.0.1", L"web|gl|official|direct"};
+
+    std::unique_ptr<CBRKFileImpl> NewReport()
+    {
+        auto report = std::make_unique<CBRKFileImpl>("identity");
+        report->ApplyParam(param);
+        return report;
+    }
+    std::wstring InFolder(const std::wstring& name) const { return place.Folder() + L"\\" + name; }
+    void MakeFile(const std::wstring& path, size_t size = 300) { WriteBytes(path, std::vector<uint8_t>(size, 7)); }
+};
+
+TEST_F(ReportStore, SavesKeepOneTmpFileUntilTheClose)
+{
+    auto report = NewReport();
+    report->PostInt(0x05002333, 1);
+    ASSERT_EQ(1, report->SaveNow(0));
+    report->PostText(0x04001B70, L"id");
+    ASSERT_EQ(1, report->SaveNow(0));
+    EXPECT_EQ(1u, FilesIn(place.Folder(), L"*.tmp").size());
+    ASSERT_EQ(1u, QueueNames(TempKeyPath()).size());
+    EXPECT_EQ(report->FilePath(), QueueNames(TempKeyPath())[0]);
+    EXPECT_EQ(kAddress, ReadQueueValue(TempKeyPath(), report->FilePath(), 2000));
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+
+    report->Close();
+    EXPECT_TRUE(FilesIn(place.Folder(), L"*.tmp").empty());
+    std::vector<std::wstring> dat = FilesIn(place.Folder(), L"*.dat");
+    ASSERT_EQ(1u, dat.size());
+    EXPECT_TRUE(QueueNames(TempKeyPath()).empty());
+    ASSERT_EQ(std::vector<std::wstring>{InFolder(dat[0])}, QueueNames(ProcessingKeyPath()));
+    EXPECT_EQ(kAddress, ReadQueueValue(ProcessingKeyPath(), InFolder(dat[0]), 2000));
+
+    rp::Package package = DecodePackage(InFolder(dat[0]));
+    EXPECT_EQ(1, *package.FindCounter(0x05002333));
+    EXPECT_EQ("id", rp::Utf16ToUtf8(package.FindList(0x04001B70)->texts.at(0)));
+    EXPECT_EQ("web|gl|official|direct", rp::Utf16ToUtf8(package.FindValue(0x02000001)->text));
+    EXPECT_EQ("4.0.0.1", std::to_string(package.header.version[0]) + "." + std::to_string(package.header.version[1]) +
+                             "." + std::to_string(package.header.version[2]) + "." +
+                             std::to_string(package.header.version[3]));
+}
+
+TEST_F(ReportStore, CloseWithoutChangesWritesNothing)
+{
+    auto report = NewReport();
+    report->Close();
+    EXPECT_TRUE(FilesIn(place.Folder(), L"*").empty());
+    EXPECT_TRUE(QueueNames(TempKeyPath()).empty());
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+}
+
+TEST_F(ReportStore, CloseAfterASaveFinishesTheOpenFile)
+{
+    auto report = NewReport();
+    report->PostInt(0x05002333, 1);
+    ASSERT_EQ(1, report->SaveNow(0));
+    report->Close();  // nothing changed since the save
+    EXPECT_EQ(1u, FilesIn(place.Folder(), L"*.dat").size());
+    EXPECT_EQ(1u, QueueNames(ProcessingKeyPath()).size());
+}
+
+TEST_F(ReportStore, ItemsAfterACloseGoToTheNextPackage)
+{
+    auto report = NewReport();
+    report->PostInt(0x05002333, 1);
+    report->Close();
+    report->PostInt(0x05002334, 1);
+    report->Close();
+    std::vector<std::wstring> dat = FilesIn(place.Folder(), L"*.dat");
+    ASSERT_EQ(2u, dat.size());
+    int withFirst = 0, withSecond = 0;
+    for (const std::wstring& name : dat) {
+        rp::Package package = DecodePackage(InFolder(name));
+        EXPECT_EQ(1u, package.counters.size());
+        withFirst += package.FindCounter(0x05002333) != nullptr;
+        withSecond += package.FindCounter(0x05002334) != nullptr;
+    }
+    EXPECT_EQ(1, withFirst);
+    EXPECT_EQ(1, withSecond);
+}
+
+TEST_F(ReportStore, ACloseRunsAfterEveryWritePostedBeforeIt)
+{
+    auto report = NewReport();
+    for (int i = 0; i < 2000; ++i) report->PostInt(0x0500232D, 1);
+    report->Close();
+    std::vector<std::wstring> dat = FilesIn(place.Folder(), L"*.dat");
+    ASSERT_EQ(1u, dat.size());
+    EXPECT_EQ(2000, *DecodePackage(InFolder(dat[0])).FindCounter(0x0500232D));
+}
+
+TEST_F(ReportStore, CloseRunsOnTheCallerWhenTheWorkerHasEnded)
+{
+    auto report = NewReport();
+    report->PostInt(0x05002333, 1);
+    ASSERT_EQ(1, report->SaveNow(0));
+    report->Worker().Stop();
+    report->Worker().Stop();  // a second stop returns at once
+    report->Close();
+    EXPECT_EQ(1u, FilesIn(place.Folder(), L"*.dat").size());
+}
+
+TEST_F(ReportStore, FileNameCarriesProgramTimeAndNumber)
+{
+    auto report = NewReport();
+    std::wstring path = report->MakeFilePath();
+    ASSERT_EQ(0u, path.find(place.Folder() + L"\\rpFile-"));
+    std::string name = Narrow(path.substr(place.Folder().size() + 1));
+    EXPECT_TRUE(std::regex_match(name, std::regex(R"(rpFile-[^-]+-\d{4}-\d\d-\d\d \d\d-\d\d-\d\d-\d{4}-\[\d{4,5}\]\.tmp)")))
+        << name;
+}
+
+TEST_F(ReportStore, RecoverFinishesWhatADeadWriterLeft)
+{
+    std::wstring withAddress = InFolder(L"rpFile-a.tmp");
+    std::wstring withoutAddress = InFolder(L"rpFile-b.tmp");
+    std::wstring gone = InFolder(L"rpFile-c.tmp");
+    MakeFile(withAddress);
+    MakeFile(withoutAddress);
+    WriteQueueValue(TempKeyPath(), withAddress, L"http://elsewhere/");
+    WriteQueueValue(TempKeyPath(), withoutAddress, L"");
+    WriteQueueValue(TempKeyPath(), gone, L"http://elsewhere/");
+
+    auto report = NewReport();
+    report->Recover();
+
+    EXPECT_TRUE(QueueNames(TempKeyPath()).empty());
+    EXPECT_EQ(L"http://elsewhere/", ReadQueueValue(ProcessingKeyPath(), InFolder(L"rpFile-a.dat"), 2000));
+    EXPECT_EQ(kAddress, ReadQueueValue(ProcessingKeyPath(), InFolder(L"rpFile-b.dat"), 2000));
+    EXPECT_EQ(2u, QueueNames(ProcessingKeyPath()).size());
+    EXPECT_TRUE(FileExists(InFolder(L"rpFile-a.dat")));
+    EXPECT_FALSE(FileExists(withAddress));
+}
+
+TEST_F(ReportStore, RecoverLeavesAFileThatIsStillBeingWritten)
+{
+    std::wstring busy = InFolder(L"rpFile-busy.tmp");
+    MakeFile(busy);
+    WriteQueueValue(TempKeyPath(), busy, kAddress);
+    HANDLE writer = CreateFileW(busy.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+    NewReport()->Recover();
+    CloseHandle(writer);
+    EXPECT_EQ(std::vector<std::wstring>{busy}, QueueNames(TempKeyPath()));
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    EXPECT_TRUE(FileExists(busy));
+}
+
+TEST_F(ReportStore, RecoverNeverRenamesFilesOutsideTheReportFolder)
+{
+    TempReportPlace other;  // a second folder that is not the report folder
+    std::wstring outsideFolder = other.Folder();
+    SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), place.Folder()});
+    CreateDirectoryW(outsideFolder.substr(0, outsideFolder.rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(outsideFolder.c_str(), nullptr);
+    std::wstring outside = outsideFolder + L"\\victim.tmp";
+    std::wstring sneaky = place.Folder() + L"\\..\\victim2.tmp";
+    std::wstring wrongExtension = InFolder(L"settings.ini");
+    std::wstring sneakyTarget = place.Folder().substr(0, place.Folder().rfind(L'\\')) + L"\\victim2.tmp";
+    MakeFile(outside);
+    MakeFile(wrongExtension);
+    MakeFile(sneakyTarget);
+    for (const std::wstring& name : {outside, sneaky, wrongExtension}) WriteQueueValue(TempKeyPath(), name, kAddress);
+
+    NewReport()->Recover();
+
+    EXPECT_TRUE(QueueNames(TempKeyPath()).empty());
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    EXPECT_TRUE(FileExists(outside));
+    EXPECT_TRUE(FileExists(wrongExtension));
+    EXPECT_TRUE(FileExists(sneakyTarget));
+    DeleteFileW(outside.c_str());
+    DeleteFileW(sneakyTarget.c_str());
+}
+
+TEST_F(ReportStore, FailedFileCreationKeepsTheItems)
+{
+    auto report = NewReport();
+    report->PostInt(0x05002333, 1);
+    // The report folder's place is taken by a file, so no package can be created.
+    std::wstring parent = place.Folder().substr(0, place.Folder().rfind(L'\\'));
+    CreateDirectoryW(parent.c_str(), nullptr);
+    RemoveDirectoryW(place.Folder().c_str());
+    MakeFile(place.Folder());
+    EXPECT_EQ(0, report->SaveNow(0));
+    EXPECT_TRUE(QueueNames(TempKeyPath()).empty());
+    DeleteFileW(place.Folder().c_str());
+    report->Close();
+    std::vector<std::wstring> dat = FilesIn(place.Folder(), L"*.dat");
+    ASSERT_EQ(1u, dat.size());
+    EXPECT_EQ(1, *DecodePackage(InFolder(dat[0])).FindCounter(0x05002333));
+}
+
+TEST_F(ReportStore, DestroyedReportLeavesItsTmpFileForRecover)
+{
+    std::wstring tmp;
+    {
+        auto report = NewReport();
+        report->PostInt(0x05002333, 4);
+        ASSERT_EQ(1, report->SaveNow(0));
+        tmp = report->FilePath();
+    }
+    EXPECT_TRUE(FileExists(tmp));
+    ASSERT_EQ(std::vector<std::wstring>{tmp}, QueueNames(TempKeyPath()));
+    NewReport()->Recover();
+    std::vector<std::wstring> dat = FilesIn(place.Folder(), L"*.dat");
+    ASSERT_EQ(1u, dat.size());
+    EXPECT_EQ(4, *DecodePackage(InFolder(dat[0])).FindCounter(0x05002333));
+}
+
+}  // namespace
