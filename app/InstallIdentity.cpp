@@ -1,34 +1,93 @@
-// Stand-in until the identity issue lands: the hardware id only, no stored values.
 #include "app/InstallIdentity.h"
 
-#include <tlhelp32.h>
+#include <wtsapi32.h>
 
-#include "app/Settings.h"
+#include <cstring>
+
+#include "app/InstallIdentityParts.h"
 #include "identity/HardwareId.h"
 
-int BuildInstallIdentity(HANDLE, wchar_t* buffer, size_t bufferChars, int hardwareOnly)
+namespace {
+
+// Lets a service ask for the console user's token; harmless when refused.
+void TryEnableTcbPrivilege()
 {
-    if (!buffer || bufferChars == 0) return 0;
-    const char* id = GetHardwareId();
-    size_t length = strlen(id);
-    if (length + 1 > bufferChars) return hardwareOnly ? 1 : 0;
-    for (size_t i = 0; i <= length; ++i) buffer[i] = wchar_t(static_cast<unsigned char>(id[i]));
-    return hardwareOnly ? 1 : 0;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(nullptr, L"SeTcbPrivilege", &privileges.Privileges[0].Luid))
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    CloseHandle(token);
 }
 
-bool IsProductServiceRunning()
+HANDLE QueryToken(DWORD session)
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return false;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    bool found = false;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
-        found = _wcsicmp(entry.szExeFile, L"BriskoSvc.exe") == 0;
-    CloseHandle(snapshot);
+    HANDLE token = nullptr;
+    if (session == 0xFFFFFFFF || !WTSQueryUserToken(session, &token)) return nullptr;
+    return token;
+}
+
+DWORD FirstActiveSession()
+{
+    WTS_SESSION_INFOW* sessions = nullptr;
+    DWORD count = 0;
+    DWORD found = 0xFFFFFFFF;
+    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count)) return found;
+    for (DWORD i = 0; i < count && found == 0xFFFFFFFF; ++i)
+        if (sessions[i].State == WTSActive) found = sessions[i].SessionId;
+    WTSFreeMemory(sessions);
     return found;
 }
 
-std::wstring ReadInstalledProductVersion() { return std::wstring(); }
-std::wstring ReadInstallChannel() { return L"Unknown-Channel"; }
-std::wstring ReadFallbackReportUrl() { return ExpandedRead(L"DataReport", L"ReportURL", std::wstring()); }
+// The interactive user's token: the console session's, else the first
+// active session's, else the console session's once more.
+HANDLE InteractiveUserToken()
+{
+    const DWORD console = WTSGetActiveConsoleSessionId();
+    if (HANDLE token = QueryToken(console)) return token;
+    if (HANDLE token = QueryToken(FirstActiveSession())) return token;
+    return QueryToken(console);
+}
+
+void CopyHardwareId(wchar_t* buffer, size_t bufferChars)
+{
+    const char* id = GetHardwareId();
+    size_t length = std::strlen(id);
+    if (!buffer || length + 1 > bufferChars) return;
+    for (size_t i = 0; i <= length; ++i) buffer[i] = wchar_t(static_cast<unsigned char>(id[i]));
+}
+
+// The parts made as the interactive user, then the hardware parts as the
+// process's own user.
+InstallIdentityResult BuildFullIdentity(HANDLE userToken, size_t bufferChars)
+{
+    const InstallIdentityEnvironment environment;
+    TryEnableTcbPrivilege();
+    HANDLE ownToken = userToken ? nullptr : InteractiveUserToken();
+    HANDLE token = userToken ? userToken : ownToken;
+    bool impersonating = token && ImpersonateLoggedOnUser(token);
+    // Without a token the part is made as the process's own user; a token
+    // that cannot be impersonated leaves the user part empty.
+    bool makeUserPart = !token || impersonating;
+    InstallIdentityResult result = ComposeUserIdentity(environment, bufferChars, makeUserPart);
+    if (impersonating) RevertToSelf();
+    if (ownToken) CloseHandle(ownToken);
+    result.text = AddHardwareParts(environment, result.text);
+    return result;
+}
+
+}  // namespace
+
+int BuildInstallIdentity(HANDLE userToken, wchar_t* buffer, size_t bufferChars, int hardwareOnly)
+{
+    if (hardwareOnly) {
+        CopyHardwareId(buffer, bufferChars);
+        return 1;
+    }
+    if (!buffer || bufferChars == 0) return 0;
+    InstallIdentityResult result = BuildFullIdentity(userToken, bufferChars);
+    CopyToBuffer(result.text, buffer, bufferChars);
+    return result.storedId ? 1 : 0;
+}
