@@ -1,0 +1,307 @@
+// End to end: the engine against the download test server, each download
+// checked against the MD5 of the served content.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "gnet/DownloadFile.h"
+#include "gnet/EasyDownFile.h"
+#include "gnet/FileInfo.h"
+#include "gnet/FileUtils.h"
+#include "gnet/StringUtil.h"
+#include "setup/MD5Checksum.h"
+#include "tests/gnet/TestSupport.h"
+
+namespace {
+
+const int64_t MiB = 1048576;
+
+class Client : public gnet::IDownloadFileCallback {
+public:
+    Client() : over_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), firstBits_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Client() override {
+        CloseHandle(over_);
+        CloseHandle(firstBits_);
+    }
+    void DownloadStart(int) override { InterlockedIncrement(&starts); }
+    void DownloadBits(int) override {
+        InterlockedIncrement(&bits);
+        SetEvent(firstBits_);
+    }
+    void DownloadOver(int) override {
+        InterlockedIncrement(&overs);
+        SetEvent(over_);
+    }
+    bool WaitOver(DWORD ms) { return WaitForSingleObject(over_, ms) == WAIT_OBJECT_0; }
+    bool WaitFirstBits(DWORD ms) { return WaitForSingleObject(firstBits_, ms) == WAIT_OBJECT_0; }
+    volatile LONG starts = 0, bits = 0, overs = 0;
+
+private:
+    HANDLE over_;
+    HANDLE firstBits_;
+};
+
+struct Outcome {
+    int result = 0;
+    std::wstring path;
+    int maxChannels = 0;
+    int retries = 0;
+    int64_t avgSpeed = 0;
+    int percent = 0;
+    int starts = 0;
+};
+
+class DownloadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { gnet::InitDownloadEngine(L"MiniSetup", L"1.0.0.0", L"test"); }
+    void SetUp() override {
+        if (gnettest::ServerAddress().empty()) GTEST_SKIP() << "MINISETUP_DOWNLOAD_SERVER not set";
+        target = folder.File(L"pkg.bin");
+    }
+
+    Outcome Download(const std::string& pathAndQuery, std::function<void(gnet::IDownloadFile*)> configure = nullptr,
+                     DWORD timeoutMs = 60000) {
+        Client client;
+        gnet::IDownloadFile* file = gnet::CreateDownloadFile(&client);
+        Outcome outcome;
+        if (!file) return outcome;
+        file->SetChannelCount(10);
+        if (configure) configure(file);
+        EXPECT_EQ(1, file->DownloadFile(7, gnettest::ServerUrl(pathAndQuery).c_str(), target.c_str(), nullptr));
+        EXPECT_TRUE(client.WaitOver(timeoutMs)) << "no DownloadOver for " << pathAndQuery;
+        outcome.result = file->GetDownloadRet();
+        outcome.path = file->GetFinalDestPath();
+        outcome.maxChannels = file->GetMaxChannels();
+        outcome.retries = file->GetRetryTimes();
+        outcome.avgSpeed = file->GetAvgSpeed();
+        outcome.percent = file->GetPercent();
+        gnet::ReleaseDownloadFile(file);
+        outcome.starts = client.starts;
+        EXPECT_EQ(1, client.overs);
+        return outcome;
+    }
+
+    void ExpectServedFile(const Outcome& outcome, const std::string& contentPath) {
+        EXPECT_EQ(gnet::kDownRetSuccess, outcome.result);
+        EXPECT_EQ(10000, outcome.percent);
+        EXPECT_EQ(gnettest::ServedMd5(contentPath), CMD5Checksum::HexOfFile(outcome.path)) << contentPath;
+    }
+
+    std::wstring RecordPath(const std::string& pathAndQuery) {
+        return folder.Path() + L"\\" + gnet::MakeRecordName(gnettest::ServerUrl(pathAndQuery)) + L".gnet";
+    }
+
+    gnettest::ScratchFolder folder;
+    std::wstring target;
+};
+
+TEST_F(DownloadTest, TenChannelsFetchTheFile) {
+    Outcome outcome = Download("/gen/10485760?id=ten&rate=4000000",
+                               [](gnet::IDownloadFile* f) { f->SetBlockSize(MiB); });
+    ExpectServedFile(outcome, "/gen/10485760");
+    EXPECT_EQ(target, outcome.path);
+    EXPECT_EQ(1, outcome.starts);
+    EXPECT_GT(outcome.maxChannels, 1);
+    EXPECT_GE(gnettest::ServerStats("ten")["max_concurrent"].asInt(), 5);
+}
+
+TEST_F(DownloadTest, ServerWithoutRangesGetsOneRequestForTheWholeFile) {
+    Outcome outcome = Download("/gen/3145728?id=noranges&noranges=1");
+    ExpectServedFile(outcome, "/gen/3145728");
+    Json::Value stats = gnettest::ServerStats("noranges");
+    EXPECT_EQ(1, stats["get"].asInt());
+    EXPECT_EQ(0, stats["get_starts"][0].asInt());
+}
+
+TEST_F(DownloadTest, ServerAllowingOneConnectionSucceedsOverTheFirstChannel) {
+    Outcome outcome = Download("/gen/4194304?id=oneconn&maxconn=1&rate=3000000",
+                               [](gnet::IDownloadFile* f) { f->SetBlockSize(MiB); });
+    ExpectServedFile(outcome, "/gen/4194304");
+    Json::Value stats = gnettest::ServerStats("oneconn");
+    EXPECT_GE(stats["statuses"]["503"].asInt(), 1);
+    EXPECT_EQ(1, stats["max_concurrent"].asInt());
+}
+
+TEST_F(DownloadTest, BlockAnswered503Recovers) {
+    Outcome outcome = Download("/gen/5242880?id=busy&fail503_start=2097152&rate=1000000");
+    ExpectServedFile(outcome, "/gen/5242880");
+    EXPECT_EQ(1, gnettest::ServerStats("busy")["statuses"]["503"].asInt());
+}
+
+TEST_F(DownloadTest, ConnectionDroppedMidBlockIsResumedFromItsPosition) {
+    Outcome outcome = Download("/gen/5242880?id=drop&drop_start=2097152&drop_after=100000&rate=1000000");
+    ExpectServedFile(outcome, "/gen/5242880");
+    Json::Value starts = gnettest::ServerStats("drop")["get_starts"];
+    bool resumedAtDrop = false;
+    for (const Json::Value& start : starts) resumedAtDrop |= start.asInt64() == 2097152 + 100000;
+    EXPECT_TRUE(resumedAtDrop);
+}
+
+TEST_F(DownloadTest, RedirectIsFollowed) {
+    ExpectServedFile(Download("/gen/2097152?id=redir&redirect=1"), "/gen/2097152");
+}
+
+TEST_F(DownloadTest, SizeQueryAnswered404EndsWithRemoteSizeFail) {
+    Outcome outcome = Download("/gen/1048576?id=missing&status=404",
+                               [](gnet::IDownloadFile* f) { f->SetMaxRetry(2); });
+    EXPECT_EQ(gnet::kDownRetRemoteSizeFail, outcome.result);
+    EXPECT_EQ(3, gnettest::ServerStats("missing")["head"].asInt());
+    EXPECT_FALSE(gnet::PathExists(target));
+}
+
+TEST_F(DownloadTest, ChunkedReplyWithoutLengthHasNoSize) {
+    Outcome outcome = Download("/gen/1048576?id=chunked&chunked=1", [](gnet::IDownloadFile* f) { f->SetMaxRetry(0); });
+    EXPECT_EQ(gnet::kDownRetRemoteSizeFail, outcome.result);
+}
+
+TEST_F(DownloadTest, OnlyWebSchemesAreFetchedOrFollowed) {
+    Client client;
+    gnet::IDownloadFile* file = gnet::CreateDownloadFile(&client);
+    file->SetMaxRetry(0);
+    ASSERT_EQ(1, file->DownloadFile(1, L"file:///C:/windows/win.ini", target.c_str(), nullptr));
+    ASSERT_TRUE(client.WaitOver(30000));
+    EXPECT_EQ(gnet::kDownRetRemoteSizeFail, file->GetDownloadRet());
+    gnet::ReleaseDownloadFile(file);
+
+    Outcome redirected = Download("/gen/1?id=toFile&redirect_to=file:///C:/windows/win.ini",
+                                  [](gnet::IDownloadFile* f) { f->SetMaxRetry(0); });
+    EXPECT_EQ(gnet::kDownRetRemoteSizeFail, redirected.result);
+    EXPECT_FALSE(gnet::PathExists(target));
+}
+
+TEST_F(DownloadTest, RangeIgnoredAboveByteZeroNeverLandsAtTheWrongOffset) {
+    const char* queries[] = {"/gen/4194304?id=ignored&ignore_range=1&rate=2000000",
+                             "/gen/4194304?id=wrongrange&wrong_range=1&rate=2000000"};
+    for (const char* query : queries) {
+        Outcome outcome = Download(query, [](gnet::IDownloadFile* f) {
+            f->SetBlockSize(MiB);
+            f->SetReuseSameFile(0);
+        });
+        ExpectServedFile(outcome, "/gen/4194304");
+        DeleteFileW(outcome.path.c_str());
+    }
+}
+
+TEST_F(DownloadTest, FinishedDownloadIsFoundAgainWithoutFetching) {
+    ExpectServedFile(Download("/gen/2097152?id=again"), "/gen/2097152");
+    gnettest::ResetServerId("again");
+    Outcome second = Download("/gen/2097152?id=again");
+    ExpectServedFile(second, "/gen/2097152");
+    EXPECT_EQ(target, second.path);
+    EXPECT_EQ(1, second.starts);
+    EXPECT_EQ(0, gnettest::ServerStats("again")["get"].asInt());
+}
+
+TEST_F(DownloadTest, ClientStopSendsNoDownloadOverAndKeepsTheRecord) {
+    const std::string query = "/gen/4194304?id=stop&rate=300000";
+    Client client;
+    gnet::IDownloadFile* file = gnet::CreateDownloadFile(&client);
+    ASSERT_EQ(1, file->DownloadFile(3, gnettest::ServerUrl(query).c_str(), target.c_str(), nullptr));
+    ASSERT_TRUE(client.WaitFirstBits(20000));
+    EXPECT_EQ(1, file->StopDownload());
+    EXPECT_FALSE(client.WaitOver(2500));
+    EXPECT_EQ(0, file->SetMaxRetry(3));  // no longer idle
+    EXPECT_EQ(0, file->DownloadFile(3, gnettest::ServerUrl(query).c_str(), target.c_str(), nullptr));
+    gnet::ReleaseDownloadFile(file);
+    EXPECT_EQ(0, client.overs);
+    EXPECT_TRUE(gnet::PathExists(RecordPath(query)));
+}
+
+TEST_F(DownloadTest, SpeedLimitHoldsTheAverage) {
+    const int64_t limit = 1000000;
+    Outcome outcome = Download("/gen/4194304?id=limit", [&](gnet::IDownloadFile* f) { f->SetSpeedLimit(limit); });
+    ExpectServedFile(outcome, "/gen/4194304");
+    EXPECT_NEAR(static_cast<double>(limit), static_cast<double>(outcome.avgSpeed), limit * 0.1);
+}
+
+bool FailingWriter(HANDLE, int64_t, const void*, size_t) { return false; }
+
+TEST_F(DownloadTest, WriteFailureEndsWith20016AndDeletesTargetAndRecord) {
+    const std::string query = "/gen/2097152?id=writefail";
+    gnet::SetMappingWriter(&FailingWriter);
+    Outcome outcome = Download(query);
+    gnet::SetMappingWriter(nullptr);
+    EXPECT_EQ(gnet::kDownRetWriteFail, outcome.result);
+    EXPECT_FALSE(gnet::PathExists(target));
+    EXPECT_FALSE(gnet::PathExists(RecordPath(query)));
+}
+
+// --- a killed process resumes ---------------------------------------------------
+
+std::wstring GnetGetPath() {
+    std::wstring path = L"Z:" + gnet::Utf8ToWide(GNETGET_UNIX_PATH);
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+HANDLE StartGnetGet(const std::wstring& url, const std::wstring& dest) {
+    std::wstring command = L"\"" + GnetGetPath() + L"\" \"" + url + L"\" \"" + dest + L"\" --block-size 1048576";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+int64_t MissingBytesInRecord(const std::wstring& recordPath) {
+    gnet::CFileInfo record;
+    std::wstring base = recordPath.substr(0, recordPath.size() - 5);
+    record.SetPath(base);
+    if (!record.IsLoaded()) return -1;
+    int64_t missing = 0;
+    for (const auto& block : record.GetBlocks()) missing += block.second;
+    return missing;
+}
+
+TEST_F(DownloadTest, KilledProcessResumesToTheSameDigest) {
+    const std::string query = "/gen/6291456?id=kill&rate=400000";
+    const int64_t size = 6291456;
+    std::wstring url = gnettest::ServerUrl(query);
+    std::wstring record = RecordPath(query);
+
+    HANDLE first = StartGnetGet(url, target);
+    ASSERT_NE(nullptr, first);
+    bool progressed = false;
+    for (int i = 0; i < 300 && !progressed; ++i) {
+        Sleep(50);
+        int64_t missing = MissingBytesInRecord(record);
+        progressed = missing >= 0 && size - missing >= 2 * MiB;
+    }
+    TerminateProcess(first, 9);
+    WaitForSingleObject(first, 10000);
+    CloseHandle(first);
+    ASSERT_TRUE(progressed) << "the first run never recorded progress";
+    int64_t missingAfterKill = MissingBytesInRecord(record);
+    ASSERT_GT(missingAfterKill, 0);
+
+    gnettest::ResetServerId("kill");
+    HANDLE second = StartGnetGet(url, target);
+    ASSERT_NE(nullptr, second);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second, 60000));
+    DWORD exitCode = 1;
+    GetExitCodeProcess(second, &exitCode);
+    CloseHandle(second);
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ(gnettest::ServedMd5("/gen/6291456"), CMD5Checksum::HexOfFile(target));
+    EXPECT_LT(gnettest::ServerStats("kill")["bytes"].asInt64(), size - MiB);
+}
+
+// --- interface rules --------------------------------------------------------
+
+TEST_F(DownloadTest, RefusedCallsChangeNothing) {
+    gnet::IDownloadFile* file = gnet::CreateDownloadFile(nullptr);
+    EXPECT_EQ(0, file->SetChannelCount(0));
+    EXPECT_EQ(0, file->SetMaxRetry(-1));
+    EXPECT_EQ(0, file->SetHttpHeader(L"{\"httpheader\":\"x\"}"));
+    EXPECT_EQ(1, file->SetHttpHeader(L"{\"httpheader\":[\"X-A: 1\"]}"));
+    EXPECT_EQ(0, file->DownloadFile(1, L"http://127.0.0.1/", L"C:\\", nullptr));
+    EXPECT_EQ(0, file->DownloadFile(1, nullptr, target.c_str(), nullptr));
+    EXPECT_STREQ(L"", file->GetFinalDestPath());
+    gnet::ReleaseDownloadFile(file);
+    gnet::ReleaseDownloadFile(nullptr);
+}
+
+}  // namespace
