@@ -60,6 +60,7 @@ class State:
         self.answer = "200"
         self.delay = 0.0
         self.down_until = 0.0
+        self.stopped_listening = threading.Event()
 
     def record(self, entry, body):
         with self.lock:
@@ -112,6 +113,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
+        # No kept-alive connections: a client's next request must reach the
+        # listener, so "down" really refuses it.
+        self.send_header("Connection", "close")
+        self.close_connection = True
         self.end_headers()
         self.wfile.write(body)
 
@@ -123,9 +128,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with state.lock:
                 state.answer = query.get("answer", state.answer)
                 state.delay = float(query.get("delay", state.delay))
-                if state.answer == "down":
+                going_down = state.answer == "down"
+                if going_down:
                     state.down_until = time.time() + float(query.get("down_for", "3"))
                     state.answer = "200"
+            if going_down:
+                # Answer only once the listener is closed, so the caller's
+                # next connection is refused.
+                state.stopped_listening.wait(5)
             return self.send_bytes(200, b"ok", "text/plain")
         if url.path == "/_reset":
             with state.lock:
@@ -214,7 +224,9 @@ def main():
             down_for = server.state.down_until - time.time()
         if down_for > 0:
             server.socket.close()
+            server.state.stopped_listening.set()
             time.sleep(down_for)
+            server.state.stopped_listening.clear()
             with server.state.lock:
                 server.state.down_until = 0.0
             server.relisten()
