@@ -5,6 +5,7 @@
 //   report_writer packages <folder> <registry base under HKCU>
 //       writes a few finished packages with items of every kind.
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 #include <string>
@@ -49,6 +50,9 @@ int WritePackages()
     report.Close();
     report.PostInt(0x0500232D, 1);  // a second, small package
     report.Close();
+    // Only the files are wanted; the queue entries go again.
+    std::wstring keyBase = GetReportLocations().keyBase;
+    SHDeleteKeyW(HKEY_CURRENT_USER, keyBase.substr(0, keyBase.rfind(L'\\')).c_str());
     return 0;
 }
 }  // namespace
