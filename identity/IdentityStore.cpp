@@ -5,7 +5,6 @@
 #include <shlobj.h>
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 
 #include "identity/StoreLock.h"

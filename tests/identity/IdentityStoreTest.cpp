@@ -172,6 +172,16 @@ TEST(IdentityStore, WriteListReplacesTheWholeSection)
     EXPECT_EQ(1u, store.Contents().at("config1").count("a"));
 }
 
+TEST(IdentityStore, ListKeysStopBeforeWrappingAround)
+{
+    IdentityStore store;
+    store.WriteList("config2", std::vector<std::string>(300, Value('2')));
+    const IdentityStore::Section& section = store.Contents().at("config2");
+    EXPECT_EQ(size_t(0x100 - 'a'), section.size());
+    EXPECT_EQ(1u, section.count(std::string(1, char(0xFF))));
+    EXPECT_EQ(0u, section.count(std::string(1, '\0')));
+}
+
 TEST(IdentityStore, LockHeldElsewhereMakesLoadAndSaveFail)
 {
     ScratchFolder folder;
