@@ -96,7 +96,7 @@ protected:
 };
 
 TEST_F(DownloadTest, TenChannelsFetchTheFile) {
-    Outcome outcome = Download("/gen/10485760?id=ten&rate=4000000",
+    Outcome outcome = Download("/gen/10485760?id=ten&rate=700000",
                                [](gnet::IDownloadFile* f) { f->SetBlockSize(MiB); });
     ExpectServedFile(outcome, "/gen/10485760");
     EXPECT_EQ(target, outcome.path);
