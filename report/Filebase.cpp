@@ -82,7 +82,7 @@ std::wstring Filebase::MakeFilePath()
     GetLocalTime(&now);
     srand(unsigned(time(nullptr)));
     wchar_t name[MAX_PATH + 64] = {};
-    swprintf(name, sizeof(name) / sizeof(name[0]), L"\\rpFile-%s-%04d-%02d-%02d %02d-%02d-%02d-%04d-[%04d].tmp",
+    swprintf(name, sizeof(name) / sizeof(name[0]), L"\\rpFile-%ls-%04d-%02d-%02d %02d-%02d-%02d-%04d-[%04d].tmp",
              module, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
              rand());
     return ReportFolder() + name;

@@ -123,7 +123,7 @@ TEST_F(ReportStore, FileNameCarriesProgramTimeAndNumber)
     std::wstring path = report->MakeFilePath();
     ASSERT_EQ(0u, path.find(place.Folder() + L"\\rpFile-"));
     std::string name = Narrow(path.substr(place.Folder().size() + 1));
-    EXPECT_TRUE(std::regex_match(name, std::regex(R"(rpFile-[^-]+-\d{4}-\d\d-\d\d \d\d-\d\d-\d\d-\d{4}-\[\d{4,5}\]\.tmp)")))
+    EXPECT_TRUE(std::regex_match(name, std::regex(R"(rpFile-report_store_test-\d{4}-\d\d-\d\d \d\d-\d\d-\d\d-\d{4}-\[\d{4,5}\]\.tmp)")))
         << name;
 }
 
