@@ -117,6 +117,25 @@ TEST_F(ReportStore, CloseRunsOnTheCallerWhenTheWorkerHasEnded)
     EXPECT_EQ(1u, FilesIn(place.Folder(), L"*.dat").size());
 }
 
+class NoTask : public CTaskBase {
+public:
+    void Run() override {}
+};
+
+TEST_F(ReportStore, SaveTimerWritesTheOpenPackage)
+{
+    auto report = NewReport();
+    report->PostInt(0x05002333, 1);
+    ASSERT_TRUE(PostMessageW(report->Worker().Window(), WM_TIMER, kSaveTimerId, 0));
+    ASSERT_TRUE(report->Worker().SendTask(new NoTask()));  // the tick has run
+    EXPECT_EQ(1u, FilesIn(place.Folder(), L"*.tmp").size());
+    EXPECT_EQ(1u, QueueNames(TempKeyPath()).size());
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    ASSERT_TRUE(PostMessageW(report->Worker().Window(), WM_TIMER, kSaveTimerId + 1, 0));
+    ASSERT_TRUE(report->Worker().SendTask(new NoTask()));  // other timers save nothing
+    EXPECT_EQ(1u, FilesIn(place.Folder(), L"*.tmp").size());
+}
+
 TEST_F(ReportStore, FileNameCarriesProgramTimeAndNumber)
 {
     auto report = NewReport();
