@@ -76,9 +76,11 @@ std::wstring ExpandPlaceholders(const CIniText& ini, std::wstring value, std::op
             p = value.find(L'%', q + 1);
             continue;
         }
-        for (size_t at = value.find(placeholder); at != std::wstring::npos;
+        for (size_t at = value.find(placeholder); at != std::wstring::npos && value.size() < kValueBufferChars * 2;
              at = value.find(placeholder, at + resolved.size()))
             value.replace(at, placeholder.size(), resolved);
+        // The value lives in a fixed buffer: a replacement never makes it longer.
+        if (value.size() >= kValueBufferChars) value.resize(kValueBufferChars - 1);
         ++replacements;
         p = value.find(L'%');
     }

@@ -1,0 +1,31 @@
+# MiniSetup: two commands on a fresh Debian machine (as root).
+#   make demo  - build everything and run a whole setup under Wine against local servers
+#   make test  - build everything and run every test (non-zero exit on any failure)
+BUILD     ?= build
+JOBS      ?= $(shell nproc)
+TOOLCHAIN := cmake/toolchain-mingw32.cmake
+
+.PHONY: all bootstrap configure build test demo bench clean
+
+all: build
+
+bootstrap:
+	scripts/bootstrap
+
+configure: bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j 2
+
+demo: build
+	python3 scripts/demo.py --build $(BUILD)
+
+bench: build
+	scripts/bench-gnet $(BUILD)
+
+clean:
+	rm -rf $(BUILD)/CMakeFiles $(BUILD)/bin $(BUILD)/host $(BUILD)/generated $(BUILD)/wineprefix
