@@ -19,7 +19,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j 2
+	ctest --test-dir $(BUILD) --output-on-failure
 
 demo: build
 	python3 scripts/demo.py --build $(BUILD)
