@@ -5,22 +5,10 @@
 #include <cstring>
 
 #include "app/InstallIdentityParts.h"
+#include "app/Privilege.h"
 #include "identity/HardwareId.h"
 
 namespace {
-
-// Lets a service ask for the console user's token; harmless when refused.
-void TryEnableTcbPrivilege()
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-    TOKEN_PRIVILEGES privileges = {};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueW(nullptr, L"SeTcbPrivilege", &privileges.Privileges[0].Luid))
-        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-    CloseHandle(token);
-}
 
 HANDLE QueryToken(DWORD session)
 {
@@ -64,7 +52,8 @@ void CopyHardwareId(wchar_t* buffer, size_t bufferChars)
 InstallIdentityResult BuildFullIdentity(HANDLE userToken, size_t bufferChars)
 {
     const InstallIdentityEnvironment environment;
-    TryEnableTcbPrivilege();
+    // Lets a service ask for the console user's token; harmless when refused.
+    TryEnablePrivilege(L"SeTcbPrivilege");
     HANDLE ownToken = userToken ? nullptr : InteractiveUserToken();
     HANDLE token = userToken ? userToken : ownToken;
     bool impersonating = token && ImpersonateLoggedOnUser(token);

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "app/Privilege.h"
 #include "setup/FileVersion.h"
 
 namespace {
@@ -49,18 +50,6 @@ using QuerySystemInformation = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
 
 std::wstring OrNull(const std::wstring& text) { return text.empty() ? std::wstring(L"null") : text; }
 
-void EnableDebugPrivilege()
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-    TOKEN_PRIVILEGES privileges = {};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid))
-        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-    CloseHandle(token);
-}
-
 std::vector<std::pair<std::wstring, std::wstring>> DriveDevices()
 {
     std::vector<std::pair<std::wstring, std::wstring>> pairs;
@@ -94,7 +83,7 @@ bool FindParent(ParentProcessInfo* info, DWORD* parentId)
         return false;
     *parentId = DWORD(basic.inheritedFromUniqueProcessId);
 
-    EnableDebugPrivilege();
+    TryEnablePrivilege(L"SeDebugPrivilege");
     std::vector<BYTE> buffer(64 * 1024);
     LONG status = kStatusInfoLengthMismatch;
     for (int attempt = 0; attempt < 16 && status == kStatusInfoLengthMismatch; ++attempt) {
