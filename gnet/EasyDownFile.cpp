@@ -12,13 +12,13 @@
 namespace gnet {
 namespace {
 
-const int64_t kViewGranularity = 65536;
-// Larger receive buffers mean fewer (and larger) view mappings per MiB.
+// Larger receive buffers mean fewer receive calls, each a round trip to the
+// system under Wine.
 const long kReceiveBufferSize = 256 * 1024;
 // Only web addresses are fetched, also when a redirect names another scheme.
 const char kAllowedProtocols[] = "http,https";
 
-MappingWriter g_mappingWriter = &WriteToMapping;
+MappingWriter g_mappingWriter = nullptr;
 
 size_t AppendHeader(char* data, size_t size, size_t count, void* text) {
     static_cast<std::string*>(text)->append(data, size * count);
@@ -64,19 +64,7 @@ int64_t ContentRangeStart(const std::string& headers) {
 
 }  // namespace
 
-bool WriteToMapping(HANDLE mapping, int64_t offset, const void* data, size_t size) {
-    if (!mapping) return false;
-    int64_t viewStart = offset / kViewGranularity * kViewGranularity;
-    size_t delta = static_cast<size_t>(offset - viewStart);
-    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, static_cast<DWORD>(static_cast<uint64_t>(viewStart) >> 32),
-                               static_cast<DWORD>(viewStart), size + delta);
-    if (!view) return false;
-    memcpy(static_cast<char*>(view) + delta, data, size);
-    UnmapViewOfFile(view);
-    return true;
-}
-
-void SetMappingWriter(MappingWriter writer) { g_mappingWriter = writer ? writer : &WriteToMapping; }
+void SetMappingWriter(MappingWriter writer) { g_mappingWriter = writer; }
 
 curl_slist* ApplyCommonOptions(void* handle, const CDownloadPartRequest& request) {
     CURL* curl = static_cast<CURL*>(handle);
@@ -131,6 +119,7 @@ CEasyDownFile::CEasyDownFile(CDownloadPartRequest* request)
     : request_(request), owner_(nullptr), mapping_(nullptr), headerChecked_(false), runStart_(0) {}
 
 CEasyDownFile::~CEasyDownFile() {
+    window_.reset();
     if (mapping_) CloseHandle(mapping_);
 }
 
@@ -152,6 +141,7 @@ bool CEasyDownFile::DownloadPart(IDownloadPartCallBack* owner) {
     owner_ = owner;
     if (!request_->mappingName.empty())
         mapping_ = OpenFileMappingW(FILE_MAP_WRITE, FALSE, request_->mappingName.c_str());
+    window_.reset(new CMappingWindow(mapping_));
     RangeState range = request_->GetRange();
     if (range.remaining <= 0) {
         request_->status = kPartDone;
@@ -212,6 +202,9 @@ bool CEasyDownFile::DownloadPart(IDownloadPartCallBack* owner) {
     request_->responseCode = code;
     if (code != 200 && code != 206) result = false;
     if (headers) curl_slist_free_all(headers);
+    // The view goes before the engine hears of the end: it may delete or
+    // hand over the target at once.
+    window_->Release();
     request_->status = request_->GetRemaining() != 0 ? kPartFailed : kPartDone;
     owner_->DownloadPartOver(request_->index);
     request_->curl = nullptr;
@@ -245,7 +238,11 @@ size_t CEasyDownFile::WriteFile(const char* data, size_t length) {
         if (range.remaining <= 0) return 0;
         int64_t n = static_cast<int64_t>(length);
         if (n > range.remaining) n = range.remaining;
-        if (!g_mappingWriter(mapping_, range.position, data, static_cast<size_t>(n))) {
+        bool written = g_mappingWriter
+                           ? g_mappingWriter(mapping_, range.position, data, static_cast<size_t>(n))
+                           : window_->Write(range.position, data, static_cast<size_t>(n),
+                                            range.position + range.remaining);
+        if (!written) {
             PrintLog(L"%ls, mapFile Write Error", L"gnet::CEasyDownFile::WriteFile");
             request_->writeError = 1;
             return 0;

@@ -4,7 +4,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "gnet/MappingWindow.h"
 
 #include "gnet/PartRequest.h"
 
@@ -21,10 +24,9 @@ public:
     virtual void DownloadPartOver(int index) = 0;
 };
 
-// Copies bytes into the mapping at an offset; replaceable so tests can make
-// the target refuse writes.
+// Copies bytes into the mapping at an offset. Tests install one to make the
+// target refuse writes; by default (null) a run writes through its window.
 typedef bool (*MappingWriter)(HANDLE mapping, int64_t offset, const void* data, size_t size);
-bool WriteToMapping(HANDLE mapping, int64_t offset, const void* data, size_t size);
 void SetMappingWriter(MappingWriter writer);
 
 class CEasyDownFile {
@@ -48,6 +50,7 @@ private:
     CDownloadPartRequest* request_;
     IDownloadPartCallBack* owner_;
     HANDLE mapping_;
+    std::unique_ptr<CMappingWindow> window_;
     std::string headerText_;
     bool headerChecked_;
     int64_t runStart_;

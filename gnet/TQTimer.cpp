@@ -2,7 +2,18 @@
 
 namespace gnet {
 
-CTQTimer::CTQTimer() : queue_(CreateTimerQueue()), callback_(nullptr) {}
+// The queue is created with the first timer: Wine gives every timer queue a
+// thread of its own from the start, and most queues (the one of every
+// channel thread) never hold a timer.
+CTQTimer::CTQTimer() : queue_(nullptr), queueFailed_(false), callback_(nullptr) {}
+
+bool CTQTimer::EnsureQueueLocked() {
+    if (!queue_ && !queueFailed_) {
+        queue_ = CreateTimerQueue();
+        queueFailed_ = queue_ == nullptr;
+    }
+    return queue_ != nullptr;
+}
 
 CTQTimer::~CTQTimer() {
     HANDLE queue = nullptr;
@@ -21,7 +32,7 @@ CTQTimer::~CTQTimer() {
 
 bool CTQTimer::SetTimer(uint32_t timerId, uint32_t dueMs, int oneShot) {
     CAutoLock hold(lock_);
-    if (!queue_) return false;
+    if (!EnsureQueueLocked()) return false;
     KillLocked(timerId);
     TimerRecord* record = new TimerRecord{this, timerId, nullptr, oneShot};
     HANDLE handle = nullptr;

@@ -34,8 +34,10 @@ private:
     };
     static VOID CALLBACK Trampoline(PVOID parameter, BOOLEAN timerFired);
     bool KillLocked(uint32_t timerId);
+    bool EnsureQueueLocked();
 
     HANDLE queue_;
+    bool queueFailed_;  // a failed creation is final: every SetTimer answers false
     std::map<uint32_t, TimerRecord*> timers_;
     CLock lock_;
     ITQTimerCallBack* callback_;

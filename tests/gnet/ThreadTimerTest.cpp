@@ -1,6 +1,10 @@
 // The work-thread and timer kit: ordering, stopping and timer replacement.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <memory>
 #include <vector>
 
 #include "gnet/TQTimer.h"
@@ -76,6 +80,35 @@ TEST(ThreadTest, StopBeforeStartLeavesTheThreadStartable) {
     EXPECT_EQ((std::vector<int>{7}), log);
 }
 
+int ThreadsOfThisProcess() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// A download runs one thread per channel; a timer queue made up front for
+// each of them (nothing arms their delay timers) would cost one more system
+// thread apiece under Wine, close to 1 MiB of working set each.
+TEST(ThreadTest, EachStartedThreadAddsOneSystemThread) {
+    const int kThreads = 6;
+    int before = ThreadsOfThisProcess();
+    ASSERT_GT(before, 0);
+    std::vector<std::unique_ptr<gnet::CThread>> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back(new gnet::CThread(L"count_" + std::to_wstring(i)));
+        ASSERT_TRUE(threads.back()->Start());
+    }
+    Sleep(200);
+    EXPECT_EQ(before + kThreads, ThreadsOfThisProcess());
+    threads.clear();
+}
+
 TEST(TQTimerTest, PeriodicTimerFiresUntilKilled) {
     CountingTimer counter;
     gnet::CTQTimer timers;
@@ -111,6 +144,18 @@ TEST(TQTimerTest, RearmingReplacesTheOldDueTime) {
     Sleep(400);
     EXPECT_EQ(0, counter.Fired(3));
     EXPECT_TRUE(timers.KillTimer(3));
+}
+
+TEST(TQTimerTest, KillingOrAskingBeforeAnyTimerWasArmedAnswersFalse) {
+    CountingTimer counter;
+    gnet::CTQTimer timers;
+    timers.SetCallBack(&counter);
+    EXPECT_FALSE(timers.IsTimerExist(1));
+    EXPECT_FALSE(timers.KillTimer(1));
+    ASSERT_TRUE(timers.SetTimer(1, 30, 1));
+    Sleep(250);
+    EXPECT_EQ(1, counter.Fired(1));
+    EXPECT_TRUE(timers.KillTimer(1));
 }
 
 TEST(TQTimerTest, KillingAnUnarmedIdChangesNothing) {
