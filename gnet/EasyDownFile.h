@@ -8,7 +8,6 @@
 #include <string>
 
 #include "gnet/MappingWindow.h"
-
 #include "gnet/PartRequest.h"
 
 struct curl_slist;
