@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include "setup/TextConvert.h"
 
 namespace {
 
@@ -72,12 +73,7 @@ CIniText CIniText::FromBytes(const std::string& bytes)
         }
         return CIniText(text);
     }
-    std::string narrow = bytes.substr(0, bytes.find('\0'));
-    if (narrow.empty()) return CIniText();
-    int chars = MultiByteToWideChar(CP_ACP, 0, narrow.data(), int(narrow.size()), nullptr, 0);
-    std::wstring text(size_t(chars > 0 ? chars : 0), L'\0');
-    if (chars > 0) MultiByteToWideChar(CP_ACP, 0, narrow.data(), int(narrow.size()), &text[0], chars);
-    return CIniText(text);
+    return CIniText(AnsiToWide(bytes.substr(0, bytes.find('\0'))));
 }
 
 CIniText CIniText::FromFile(const std::wstring& path)

@@ -8,6 +8,7 @@
 #include "app/InstallIdentity.h"
 #include "app/Settings.h"
 #include "tinyxml/tinyxml.h"
+#include "setup/TextConvert.h"
 
 const wchar_t kUninstallKeyPath[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nuvex Brisko 4.0.0.0";
@@ -20,16 +21,7 @@ constexpr size_t kDateChars = 10;
 // A version file is a few hundred bytes; anything far larger is not one.
 constexpr DWORD kVersionFileLimit = 1 << 20;
 
-std::wstring FromUtf8(const char* text)
-{
-    if (!text || !*text) return std::wstring();
-    int chars = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (chars <= 1) return std::wstring();
-    std::wstring wide(size_t(chars), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], chars);
-    wide.resize(size_t(chars - 1));
-    return wide;
-}
+std::wstring FromUtf8(const char* text) { return text ? Utf8ToWide(text) : std::wstring(); }
 
 const TiXmlElement* ChildElement(const TiXmlNode* parent, const char* name)
 {

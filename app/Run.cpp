@@ -80,13 +80,6 @@ private:
     HKEY key_ = nullptr;
 };
 
-std::wstring OwnExecutablePath()
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return length && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
-}
-
 void ReportAtExit()
 {
     ReportSend(0);

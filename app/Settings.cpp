@@ -85,14 +85,18 @@ bool LoadEmbeddedSettings(AppSettings& settings)
     return true;
 }
 
-std::wstring ProgramFolder()
+std::wstring OwnExecutablePath()
 {
     wchar_t path[MAX_PATH + 1] = {};
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    std::wstring folder(path, length);
-    size_t slash = folder.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
+    return length && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
+}
+
+std::wstring ProgramFolder()
+{
+    std::wstring path = OwnExecutablePath();
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
 std::wstring ExpandedRead(const std::wstring& section, const std::wstring& key, const std::wstring& iniPath)

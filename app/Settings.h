@@ -17,5 +17,8 @@ void ApplySettings(const CIniText& ini, std::optional<int> utcOffsetMinutes, App
 // means "url.ini" in the program's own folder.
 std::wstring ExpandedRead(const std::wstring& section, const std::wstring& key, const std::wstring& iniPath);
 
+// The full path of the running executable; empty when it does not fit MAX_PATH.
+std::wstring OwnExecutablePath();
+
 // The folder of the running executable, with a trailing backslash.
 std::wstring ProgramFolder();

@@ -1,12 +1,13 @@
 #pragma once
-// Text conversions between UTF-16, UTF-8 and the ANSI code page.
-#include <string>
+// Text conversions between UTF-16, UTF-8 and the ANSI code page, under the
+// engine's own names.
+#include "setup/TextConvert.h"
 
 namespace gnet {
 
-std::string WideToUtf8(const std::wstring& text);
-std::wstring Utf8ToWide(const std::string& text);
-std::string WideToAnsi(const std::wstring& text);
-std::wstring AnsiToWide(const std::string& text);
+using ::AnsiToWide;
+using ::Utf8ToWide;
+using ::WideToAnsi;
+using ::WideToUtf8;
 
 }  // namespace gnet

@@ -9,6 +9,7 @@
 
 #include "identity/StoreLock.h"
 #include "setup/MD5Checksum.h"
+#include "setup/TextConvert.h"
 
 namespace guid {
 
@@ -28,15 +29,6 @@ void BuildStoreKey(uint8_t key[16])
         seed = uint8_t(seed * 29 + 0x6B + i);
         key[i] = uint8_t(seed ^ (0xA5 >> (i % 3)));
     }
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    if (text.empty()) return std::string();
-    int size = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(size_t(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), &narrow[0], size, nullptr, nullptr);
-    return narrow;
 }
 
 std::wstring FileNameOf(const std::wstring& path)
@@ -121,8 +113,8 @@ IdentityStore::Section ReadSection(const std::wstring& path, const std::wstring&
         if (equals == std::wstring::npos) continue;
         std::wstring value = entry.substr(equals + 1);
         if (value.size() != IdentityStore::kValueLength) continue;
-        std::string key = Narrow(entry.substr(0, equals));
-        if (!key.empty()) section[key] = Narrow(value);
+        std::string key = WideToAnsi(entry.substr(0, equals));
+        if (!key.empty()) section[key] = WideToAnsi(value);
     }
     return section;
 }
@@ -135,7 +127,7 @@ IdentityStore::Sections ReadStoreFile(const std::wstring& path)
     DWORD length = GetPrivateProfileSectionNamesW(names.get(), chars, path.c_str());
     for (const std::wstring& name : SplitNulList(names.get(), length)) {
         IdentityStore::Section section = ReadSection(path, name);
-        if (!section.empty()) sections[Narrow(name)] = section;
+        if (!section.empty()) sections[WideToAnsi(name)] = section;
     }
     return sections;
 }

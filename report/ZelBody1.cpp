@@ -1,14 +1,12 @@
 #include "report/ZelBody1.h"
 
 #include "report/PackageBytes.h"
+#include "setup/TextConvert.h"
 
 int CZelBody1::AddLine(const std::wstring& line)
 {
-    std::wstring text = line + L"\n";
-    int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return 0;
-    std::string narrow(size_t(bytes), '\0');
-    WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), int(text.size()), &narrow[0], bytes, nullptr, nullptr);
+    std::string narrow;
+    if (!TryWideToCodePage(line + L"\n", CP_THREAD_ACP, &narrow)) return 0;
     lines_.push_back(narrow);
     SetChanged(1);
     return 1;

@@ -2,6 +2,7 @@
 
 #include "report/http/HttpErrors.h"
 #include "report/http/HttpTool.h"
+#include "setup/TextConvert.h"
 
 namespace Vardo {
 
@@ -12,11 +13,8 @@ std::string CHttpEncoderW::AnsiEncode(const std::wstring& text, UINT codePage)
 
 std::string CHttpEncoderW::Utf8Encode(const std::wstring& text)
 {
-    if (text.empty()) return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) ThrowHttpError(600, true);
-    std::string utf8(size_t(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &utf8[0], bytes, nullptr, nullptr);
+    std::string utf8;
+    if (!TryWideToCodePage(text, CP_UTF8, &utf8)) ThrowHttpError(600, true);
     return utf8;
 }
 

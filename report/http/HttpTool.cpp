@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "report/http/HttpErrors.h"
+#include "setup/TextConvert.h"
 
 namespace Vardo {
 
@@ -138,22 +139,16 @@ std::string CHttpToolW::GetMimeType(const wchar_t* path)
 std::string CHttpToolW::Unicode2Ansi(const std::wstring& text, UINT codePage)
 {
     if (codePage == CP_UTF8 || codePage == CP_UTF7) ThrowArgumentError(L"CHttpToolW::Unicode2Ansi: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
-    if (text.empty()) return std::string();
-    int bytes = WideCharToMultiByte(codePage, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) ThrowHttpError(600, true);
-    std::string narrow(size_t(bytes), '\0');
-    WideCharToMultiByte(codePage, 0, text.c_str(), int(text.size()), &narrow[0], bytes, nullptr, nullptr);
+    std::string narrow;
+    if (!TryWideToCodePage(text, codePage, &narrow)) ThrowHttpError(600, true);
     return narrow;
 }
 
 std::wstring CHttpToolW::Ansi2Unicode(const std::string& text, UINT codePage)
 {
     if (codePage == CP_UTF8 || codePage == CP_UTF7) ThrowArgumentError(L"CHttpToolW::Ansi2Unicode: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
-    if (text.empty()) return std::wstring();
-    int units = MultiByteToWideChar(codePage, 0, text.c_str(), int(text.size()), nullptr, 0);
-    if (units <= 0) ThrowHttpError(601, true);
-    std::wstring wide(size_t(units), L'\0');
-    MultiByteToWideChar(codePage, 0, text.c_str(), int(text.size()), &wide[0], units);
+    std::wstring wide;
+    if (!TryCodePageToWide(text, codePage, &wide)) ThrowHttpError(601, true);
     return wide;
 }
 
