@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
-#include "setup/TextConvert.h"
+#include "base/TextConvert.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/Privilege.h"
-#include "setup/FileVersion.h"
+#include "base/FileVersion.h"
 
 namespace {
 

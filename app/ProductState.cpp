@@ -8,7 +8,7 @@
 #include "app/InstallIdentity.h"
 #include "app/Settings.h"
 #include "tinyxml/tinyxml.h"
-#include "setup/TextConvert.h"
+#include "base/TextConvert.h"
 
 const wchar_t kUninstallKeyPath[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Nuvex Brisko 4.0.0.0";

@@ -7,15 +7,15 @@
 #include <ctime>
 #include <memory>
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/CommandLine.h"
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "app/InstallIdentity.h"
 #include "app/LaunchOrigin.h"
 #include "app/MessageLoop.h"
 #include "app/Settings.h"
 #include "report/Report.h"
-#include "setup/FileVersion.h"
+#include "base/FileVersion.h"
 #include "ui/setup/MainFrame.h"
 
 namespace {
@@ -91,7 +91,11 @@ void InitReports(const AppSettings& settings)
     static bool initialised = false;
     if (initialised) return;
     initialised = true;
-    ReportInit(kReportKind, CBRKParam(settings.reportUrl, settings.exeVersion, settings.channelName));
+    // Empty texts fall back to what the installed product records.
+    const std::wstring url = settings.reportUrl.empty() ? ReadFallbackReportUrl() : settings.reportUrl;
+    const std::wstring version = settings.exeVersion.empty() ? ReadInstalledProductVersion() : settings.exeVersion;
+    const std::wstring channel = settings.channelName.empty() ? ReadInstallChannel() : settings.channelName;
+    ReportInit(kReportKind, CBRKParam(url, version, channel));
     atexit(ReportAtExit);
 }
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "app/Placeholders.h"
 #include "app/SettingsArea.h"
 

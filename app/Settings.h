@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/IniText.h"
 
 // Writes the area to a temporary file, reads params, the manifest and report

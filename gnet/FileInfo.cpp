@@ -10,7 +10,7 @@
 #include "gnet/FileUtils.h"
 #include "gnet/SimpleDebugLog.h"
 #include "gnet/StringUtil.h"
-#include "setup/MD5Checksum.h"
+#include "base/MD5Checksum.h"
 
 namespace gnet {
 namespace {

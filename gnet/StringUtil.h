@@ -1,7 +1,7 @@
 #pragma once
 // Text conversions between UTF-16, UTF-8 and the ANSI code page, under the
 // engine's own names.
-#include "setup/TextConvert.h"
+#include "base/TextConvert.h"
 
 namespace gnet {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "setup/MD5Checksum.h"
+#include "base/MD5Checksum.h"
 
 namespace guid {
 

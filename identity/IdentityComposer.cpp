@@ -10,7 +10,7 @@
 #include "identity/CpuImpl.h"
 #include "identity/DiskImpl.h"
 #include "identity/MacImpl.h"
-#include "setup/MD5Checksum.h"
+#include "base/MD5Checksum.h"
 
 namespace guid {
 

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "identity/StoreLock.h"
-#include "setup/MD5Checksum.h"
-#include "setup/TextConvert.h"
+#include "base/MD5Checksum.h"
+#include "base/TextConvert.h"
 
 namespace guid {
 

@@ -14,7 +14,8 @@ public:
 class CBRKParam : public ParamBase {
 public:
     CBRKParam() = default;
-    // Empty texts are replaced by the installed product's fallbacks.
+    // The start-up resolves empty texts to the installed product's values
+    // before it builds the parameter; an empty channel stays "Unknown-Channel".
     CBRKParam(const std::wstring& url, const std::wstring& version, const std::wstring& channel);
     std::wstring productVersion;
     std::wstring channel;

@@ -1,7 +1,7 @@
 #include "report/ZelBody1.h"
 
 #include "report/PackageBytes.h"
-#include "setup/TextConvert.h"
+#include "base/TextConvert.h"
 
 int CZelBody1::AddLine(const std::wstring& line)
 {

@@ -2,7 +2,7 @@
 
 #include "report/http/HttpErrors.h"
 #include "report/http/HttpTool.h"
-#include "setup/TextConvert.h"
+#include "base/TextConvert.h"
 
 namespace Vardo {
 

@@ -3,7 +3,7 @@
 #include <shlwapi.h>
 
 #include "report/http/HttpErrors.h"
-#include "setup/TextConvert.h"
+#include "base/TextConvert.h"
 
 namespace Vardo {
 

@@ -9,7 +9,7 @@
 #include "gnet/FileInfo.h"
 #include "gnet/FileUtils.h"
 #include "gnet/StringUtil.h"
-#include "setup/MD5Checksum.h"
+#include "base/MD5Checksum.h"
 #include "tests/gnet/TestSupport.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "identity/IdentityComposer.h"
 #include "identity/HardwareManagerBase.h"
-#include "setup/MD5Checksum.h"
+#include "base/MD5Checksum.h"
 #include "tests/identity/TestFolders.h"
 
 using namespace guid;

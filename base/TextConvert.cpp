@@ -1,4 +1,4 @@
-#include "setup/TextConvert.h"
+#include "base/TextConvert.h"
 
 bool TryWideToCodePage(const std::wstring& text, UINT codePage, std::string* out)
 {

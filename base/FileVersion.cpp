@@ -1,11 +1,11 @@
-#include "setup/FileVersion.h"
+#include "base/FileVersion.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <vector>
 
-#include "setup/MD5Checksum.h"
+#include "base/MD5Checksum.h"
 
 namespace {
 

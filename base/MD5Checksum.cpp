@@ -1,4 +1,4 @@
-#include "setup/MD5Checksum.h"
+#include "base/MD5Checksum.h"
 
 #include <windows.h>
 
