@@ -169,7 +169,8 @@ def title_button(w, h, glyph, backdrop):
     img, d = canvas(w, h, backdrop)
     cx, cy = w / 2, h / 2
     if glyph == "minus":
-        d.rectangle(s(cx - 5, cy - 0.5, cx + 5, cy + 1), fill=WHITE)
+        x0, y0 = int(cx) - 5, int(cy)
+        d.rectangle(s(x0, y0, x0 + 10, y0 + 1), fill=WHITE)
     else:
         for sign in (1, -1):
             d.line([tuple(s(cx - 4.5, cy - 4.5 * sign)), tuple(s(cx + 4.5, cy + 4.5 * sign))], fill=WHITE,

@@ -13,6 +13,8 @@ struct ResourceCase {
     int width, height, depth;
 };
 
+void PrintTo(const ResourceCase& c, std::ostream* os) { *os << c.id; }
+
 class PngResources : public ::testing::TestWithParam<ResourceCase> {};
 
 TEST_P(PngResources, DecodesAtItsSizeAndDepth) {
@@ -63,7 +65,7 @@ TEST(PngResources, GreyAlphaButtonIsWhiteWhereOpaque) {
     for (int i = 0; i < 31 * 23; ++i, p += 4) {
         EXPECT_TRUE(p[0] == p[1] && p[1] == p[2]) << i;
         EXPECT_LE(p[0], p[3]) << "premultiplied: colour never above alpha";
-        opaque += p[3] == 255 ? 1 : 0;
+        opaque += p[3] >= 224 ? 1 : 0;
     }
     EXPECT_GT(opaque, 0) << "the minus sign";
 }

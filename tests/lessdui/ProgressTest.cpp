@@ -96,7 +96,9 @@ TEST(Progress, GlowEndsAtTheFillHeadForEveryWidth) {
         EXPECT_FALSE(IsShine(canvas.At(l + 2 + fill, y))) << what << ": nothing past the head";
         const int glowStart = fill <= 67 ? l + 2 : l + 2 + fill - 67;
         EXPECT_TRUE(IsShine(canvas.At(glowStart, y))) << what;
-        if (glowStart > l + 2) EXPECT_FALSE(IsShine(canvas.At(glowStart - 1, y))) << what;
+        if (glowStart > l + 2) {
+            EXPECT_FALSE(IsShine(canvas.At(glowStart - 1, y))) << what;
+        }
         EXPECT_GE(canvas.At(l + 1 + fill, y).r, 3 * 66) << what << ": the glow's bright end leads";
     }
 }

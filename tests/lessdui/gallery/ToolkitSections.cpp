@@ -307,14 +307,14 @@ void ProgressAndFailurePages(CGallerySheet& sheet) {
     }
 }
 
-const CGalleryRegistrar kImages(L"Images (PNGRES), natural size and twice as large", 100, Images);
-const CGalleryRegistrar kIcons(L"Tray animation (1131-1142) and program icon", 150, Icons);
-const CGalleryRegistrar kImageButtons(L"Image buttons by state", 200, ImageButtons);
-const CGalleryRegistrar kTextButtons(L"Text buttons: light and green style by state", 220, TextButtons);
-const CGalleryRegistrar kLinks(L"Links: normal, hover, pressed", 240, Links);
-const CGalleryRegistrar kProgress(L"Progress bar (555-pixel box)", 260, Progress);
-const CGalleryRegistrar kTips(L"No-space tip", 280, Tips);
-const CGalleryRegistrar kStart(L"Pages put together from the toolkit", 300, StartPage);
-const CGalleryRegistrar kOthers(L"Progress and failure pages", 310, ProgressAndFailurePages);
+const CGalleryRegistrar kSectionImages(L"Images (PNGRES), natural size and twice as large", 100, Images);
+const CGalleryRegistrar kSectionIcons(L"Tray animation (1131-1142) and program icon", 150, Icons);
+const CGalleryRegistrar kSectionImageButtons(L"Image buttons by state", 200, ImageButtons);
+const CGalleryRegistrar kSectionTextButtons(L"Text buttons: light and green style by state", 220, TextButtons);
+const CGalleryRegistrar kSectionLinks(L"Links: normal, hover, pressed", 240, Links);
+const CGalleryRegistrar kSectionProgress(L"Progress bar (555-pixel box)", 260, Progress);
+const CGalleryRegistrar kSectionTips(L"No-space tip", 280, Tips);
+const CGalleryRegistrar kSectionStart(L"Pages put together from the toolkit", 300, StartPage);
+const CGalleryRegistrar kSectionOthers(L"Progress and failure pages", 310, ProgressAndFailurePages);
 
 }  // namespace
