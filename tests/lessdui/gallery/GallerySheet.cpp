@@ -55,6 +55,12 @@ void CGallerySheet::Heading(const std::wstring& title) {
 
 POINT CGallerySheet::Place(int width, int height, const std::wstring& caption) {
     const int cellHeight = height + (caption.empty() ? 0 : 18);
+    if (!caption.empty()) {
+        HFONT font = lessdui::CreateTahomaFont(12, FW_NORMAL);
+        const int captionWidth = lessdui::MeasureText(dc_, caption.c_str(), font).cx;
+        DeleteObject(font);
+        if (captionWidth > width) width = captionWidth;
+    }
     if (x_ > kMargin && x_ + width > width_ - kMargin) NewRow();
     const POINT at = {x_, y_};
     if (!caption.empty()) Text(x_, y_ + height + 3, caption, RGB(0xB0, 0xB4, 0xBA), 12);

@@ -34,8 +34,9 @@ const ImageInfo kImages[] = {
 
 // A piece of the window background behind a sample, so white art shows as it will.
 void Backdrop(HDC dc, HBITMAP background, const RECT& r) {
-    DrawImage(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, background, 200, 150, r.right - r.left,
-              r.bottom - r.top);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    const int srcW = w < 420 ? w : 420, srcH = h < 190 ? h : 190;  // stretched when the cell is larger
+    DrawImage(dc, r.left, r.top, w, h, background, 200, 150, srcW, srcH);
 }
 
 void Images(CGallerySheet& sheet) {
@@ -46,10 +47,9 @@ void Images(CGallerySheet& sheet) {
         const int scale = size.cx < 40 ? 2 : 1;  // small art twice as large as well
         const int w = size.cx * scale + (scale > 1 ? size.cx + 8 : 0);
         wchar_t caption[96];
-        swprintf(caption, 96, L"%u %s %ldx%ld %d-bit%s", info.id, info.what, size.cx, size.cy,
+        swprintf(caption, 96, L"%u %ls %ldx%ld %d-bit%ls", info.id, info.what, size.cx, size.cy,
                  GetImageDepth(image.Get()), ok ? L"" : L" MISSING");
-        const int captionWidth = static_cast<int>(wcslen(caption)) * 6;
-        const POINT at = sheet.Place(w > captionWidth ? w : captionWidth, size.cy * scale, caption);
+        const POINT at = sheet.Place(w, size.cy * scale, caption);
         sheet.Checker(RECT{at.x, at.y, at.x + w, at.y + size.cy * scale});
         DrawImageByDepth(sheet.Dc(), RECT{at.x, at.y, at.x + size.cx, at.y + size.cy}, image.Get(),
                          RECT{0, 0, size.cx, size.cy}, 255);
