@@ -5,7 +5,7 @@ BUILD     ?= build
 JOBS      ?= $(shell nproc)
 TOOLCHAIN := cmake/toolchain-mingw32.cmake
 
-.PHONY: all bootstrap configure build test demo bench clean
+.PHONY: all bootstrap configure build test demo bench gallery clean
 
 all: build
 
@@ -26,6 +26,12 @@ demo: build
 
 bench: build
 	scripts/bench-gnet $(BUILD)
+
+# Every image and control state drawn through the toolkit: $(BUILD)/gallery/toolkit.png
+gallery: configure
+	cmake --build $(BUILD) -j $(JOBS) --target lessdui_gallery
+	mkdir -p $(BUILD)/gallery
+	$(BUILD)/wine-run $(BUILD)/bin/lessdui_gallery.exe $(BUILD)/gallery/toolkit.png
 
 clean:
 	rm -rf $(BUILD)/CMakeFiles $(BUILD)/bin $(BUILD)/host $(BUILD)/generated $(BUILD)/wineprefix
