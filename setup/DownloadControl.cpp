@@ -90,7 +90,7 @@ struct DownloadSlot {
     std::wstring finalPath;
     HWND window = nullptr;
     gnet::IDownloadFile* engine = nullptr;
-    uint16_t flag = 1;
+    uint16_t flag = 1;  // 1 until the download's end has been handled
     WORD langId = 0;
     std::wstring installFolder;
 };
@@ -196,6 +196,7 @@ void CDownloadChain::ReplaceEngine(DownloadSlot& slot)
 {
     engines_.Release(slot.engine);
     slot.engine = engines_.Create(this);
+    slot.flag = 1;
 }
 
 bool CDownloadChain::WorkerRunning() const
@@ -347,7 +348,8 @@ void CDownloadChain::DownloadOver(int cookie)
 void CDownloadChain::ManifestOver()
 {
     gnet::IDownloadFile* engine = manifestSlot.engine;
-    if (!engine) return;
+    if (!engine || manifestSlot.flag == 0) return;
+    manifestSlot.flag = 0;
     int result = engine->GetDownloadRet();
     DebugLog(L"CDownloadControl::DownloadOver =>kXMLCookie. eDownRet=%d", result);
     HWND window = packageSlot.window;
@@ -422,7 +424,8 @@ void CDownloadChain::DownloadInstallFile()
 void CDownloadChain::PackageOver()
 {
     gnet::IDownloadFile* engine = packageSlot.engine;
-    if (!engine) return;
+    if (!engine || packageSlot.flag == 0) return;
+    packageSlot.flag = 0;
     if (packageSlot.finalPath.empty()) packageSlot.finalPath = engine->GetFinalDestPath();
     int result = engine->GetDownloadRet();
     DebugLog(L"CDownloadControl::DownloadOver =>kInstallPackageCookie. eDownRet=%d", result);

@@ -360,6 +360,18 @@ TEST_F(DownloadControlTest, CallbacksOutOfOrderEndTheChainOnce)
     EXPECT_LE(window.Count(kMsgDownloadProgress), 1);
 }
 
+TEST_F(DownloadControlTest, RepeatedEndsAreHandledOnce)
+{
+    factory.scripts[kXMLCookie].overTwice = true;
+    factory.scripts[kInstallPackageCookie].overTwice = true;
+    Run();
+    window.PumpFor(300);
+    EXPECT_EQ(1, window.Count(kMsgDownloadOver));
+    EXPECT_EQ(1u, runner.calls.size());
+    Finish();
+    EXPECT_EQ(2, factory.Created()) << "one package download, not two";
+}
+
 TEST_F(DownloadControlTest, FailedStartKeepsTheExitCodeAndStillEnds)
 {
     runner.starts = false;

@@ -99,6 +99,7 @@ private:
         result_ = script_.result;
         if (result_ == gnet::kDownRetSuccess) percent_ = 10000;
         if (callback_) callback_->DownloadOver(cookie);
+        if (script_.overTwice && callback_) callback_->DownloadOver(cookie);
         if (script_.overBeforeStart && callback_) {
             callback_->DownloadStart(cookie);
             callback_->DownloadBits(cookie);

@@ -19,6 +19,7 @@ struct FakeDownloadScript {
     int progressSteps = 3;         // DownloadBits calls
     bool startFirst = true;        // DownloadStart before anything else
     bool overBeforeStart = false;  // DownloadOver, then DownloadStart and DownloadBits again
+    bool overTwice = false;        // DownloadOver delivered a second time
     int64_t averageSpeed = 0;      // bytes per second
     HANDLE gateBeforeOver = nullptr;  // waited for before DownloadOver, when set
 };

@@ -192,7 +192,10 @@ void CMainFrame::StartDownloadSequence()
     ++startCount_;
     downloadPercent_ = 0;
     InvalidateRect(hwnd_, nullptr, FALSE);
-    downloadControl.BeginDownloads(hwnd_, GetUserDefaultUILanguage(), destinationFolder_);
+    if (!downloadControl.BeginDownloads(hwnd_, GetUserDefaultUILanguage(), destinationFolder_) && silent) {
+        // The previous start is still winding down: a silent run tries again later.
+        SetTimer(hwnd_, kSilentRetryTimer, kSilentRetryDelayMs, nullptr);
+    }
 }
 
 void CMainFrame::OnDownloadStarted()
