@@ -38,7 +38,7 @@ PACKAGE_NAME = "BriskoSetup"
 VERSION = "3.6.9.9"
 PASS_THROUGH = "/extra one"
 # DemoInstaller writes the command line it received to the file this names.
-CMDLINE_ENV = "DEMO_INSTALLER_CMDLINE_FILE"
+CMDLINE_ENV = "MINISETUP_DEMO_COMMANDLINE_FILE"
 FAIL_SWITCH = "/demo-fail"
 
 
@@ -208,7 +208,7 @@ def read_cmdline(path):
     if not os.path.exists(path):
         return None
     raw = open(path, "rb").read()
-    for encoding in ("utf-16", "utf-8"):
+    for encoding in ("utf-8", "utf-16"):
         try:
             text = raw.decode(encoding) if not raw.startswith(b"\xef\xbb\xbf") else raw[3:].decode("utf-8")
             if "/S " in text:
