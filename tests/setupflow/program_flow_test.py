@@ -327,6 +327,74 @@ def outcome_mismatch(args, servers, work, root):
     return checks.done("package mismatch")
 
 
+SIGNING_CONFIG = """[req]
+distinguished_name=dn
+[dn]
+[root]
+basicConstraints=critical,CA:TRUE
+keyUsage=critical,keyCertSign,cRLSign
+subjectKeyIdentifier=hash
+[signer]
+basicConstraints=CA:FALSE
+keyUsage=critical,digitalSignature
+extendedKeyUsage=codeSigning
+subjectKeyIdentifier=hash
+authorityKeyIdentifier=keyid
+"""
+
+
+def sign_copy(work, source, target):
+    """Signs a copy of the program with a test signer made for this run."""
+    config = os.path.join(work, "signing.cnf")
+    with open(config, "w") as f:
+        f.write(SIGNING_CONFIG)
+    key, cert = os.path.join(work, "root.key"), os.path.join(work, "root.pem")
+    skey, csr, scert = (os.path.join(work, n) for n in ("signer.key", "signer.csr", "signer.pem"))
+    quiet = {"check": True, "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-days", "2", "-subj", "/CN=MiniSetup Test Root", "-config", config, "-extensions", "root"], **quiet)
+    subprocess.run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", skey, "-out", csr,
+                    "-subj", "/CN=Nuvex Test Signer", "-config", config], **quiet)
+    subprocess.run(["openssl", "x509", "-req", "-in", csr, "-CA", cert, "-CAkey", key, "-CAcreateserial",
+                    "-out", scert, "-days", "2", "-extfile", config, "-extensions", "signer"], **quiet)
+    subprocess.run(["osslsigncode", "sign", "-certs", scert, "-key", skey, "-in", source, "-out", target], **quiet)
+
+
+def outcome_signed(args, servers, work, root, tampered=False):
+    """The package differs from the manifest's digest but carries a valid
+    signature: 10015, started anyway. A signed file changed after signing: 10014."""
+    package = os.path.join(root, "package.exe")
+    sign_copy(work, args.installer, package)
+    if tampered:
+        data = bytearray(open(package, "rb").read())
+        data[0x400] ^= 0xFF  # inside the code, covered by the signature
+        open(package, "wb").write(bytes(data))
+    served_md5 = hashlib.md5(open(package, "rb").read()).hexdigest()
+    fields = package_fields(servers, package, md5="0123456789abcdef0123456789abcdef")
+    write_manifest(args, root, "ok.xml", fields)
+    copy = stamped_copy(args.minitool, args.program, servers.stats, work)
+    cmdline_file = os.path.join(work, "cmdline.txt")
+    until = has_items(args, servers, [("0x04001B60", 10008), ("0x04001B69", served_md5)]) if tampered else None
+    rc = run_program(args, copy, servers.files_url("ok.xml"), cmdline_file, until=until)
+    checks = Checks()
+    items_wait = time.monotonic() + 10
+    while not tampered and time.monotonic() < items_wait and "0x05002347" not in collect_items(args, servers):
+        time.sleep(0.5)
+    items = collect_items(args, servers)
+    if tampered:
+        checks.expect(rc is None, f"a silent run retries after a rejected package; it ended with {rc}")
+        checks.expect(not os.path.exists(cmdline_file), "a package with a broken signature was started")
+        check_items(checks, items, {"0x04001B60": 10008, "0x04001B69": served_md5}, ["0x05002347", "0x05002330"])
+        return checks.done("package with a broken signature")
+    checks.expect(rc == 0, f"exit code {rc}, expected the installer's 0")
+    cmdline = read_cmdline(cmdline_file)
+    checks.expect(cmdline is not None and re.fullmatch(cmdline_pattern() + r"\\3\.6\.9\.9", arguments_of(cmdline)),
+                  f"installer command line {cmdline!r}")
+    check_items(checks, items, {"0x04001B60": 10008, "0x05002347": 1, "0x05002330": 1, "0x04001B69": served_md5},
+                [])
+    return checks.done("signed package")
+
+
 def outcome_builtin(args, servers, work, root):
     """A package carried in a "full" section is started without any download."""
     copy = stamped_copy(args.minitool, args.program, servers.stats, work, name="plain.exe")
@@ -354,6 +422,8 @@ OUTCOMES = {
     "manifest-missing": lambda a, s, w, r: outcome_manifest_problem(a, s, w, r, 10001),
     "package-mismatch": lambda a, s, w, r: outcome_mismatch(a, s, w, r),
     "built-in": lambda a, s, w, r: outcome_builtin(a, s, w, r),
+    "package-signed": lambda a, s, w, r: outcome_signed(a, s, w, r),
+    "package-signed-tampered": lambda a, s, w, r: outcome_signed(a, s, w, r, tampered=True),
 }
 
 
