@@ -8,6 +8,8 @@
 #include "setup/BuiltInPackage.h"
 #include "setup/DownloadControl.h"
 #include "setup/EmbeddedPackage.h"
+#include "setup/InstallHwndBlock.h"
+#include "base/TextConvert.h"
 #include "setup/InstallerLaunch.h"
 #include "setup/PackageCheck.h"
 #include "setup/SetupRequest.h"
@@ -228,5 +230,80 @@ TEST_F(BuiltInPackageTest, ProgramWithoutSectionDownloads)
     EXPECT_FALSE(ExtractBuiltInPackage(self, work.Path(), &extracted));
     EXPECT_TRUE(extracted.empty());
 }
+
+}  // namespace
+
+namespace {
+
+// The real launch: the fake engine "downloads" DemoInstaller.exe, which is then
+// started with ShellExecuteExW, finds the window through the shared block,
+// reports progress and its result and ends with its own exit code.
+class DemoInstallerLaunchTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(DemoInstallerLaunchTest, InstallerTalksToTheWindowAndItsExitCodeComesBack)
+{
+    const bool fail = GetParam();
+    std::string installer = ReadFileBytes(BesideThisTest(L"DemoInstaller.exe"));
+    ASSERT_FALSE(installer.empty()) << "DemoInstaller.exe is built next to this test";
+    CScratchFolder work(L"demo_launch");
+    const std::wstring commandLineFile = work.Path() + L"commandline.txt";
+    ASSERT_TRUE(SetEnvironmentVariableW(L"MINISETUP_DEMO_COMMANDLINE_FILE", commandLineFile.c_str()));
+
+    CFakeEngineFactory factory;
+    ManifestFields fields;
+    fields.md5 = Md5Hex(installer);
+    fields.version = "3.6.9.9";
+    factory.scripts[kXMLCookie].content = MakeManifest(fields);
+    factory.scripts[kXMLCookie].progressSteps = 0;
+    factory.scripts[kInstallPackageCookie].content = installer;
+    CVersionSubfolder subfolder;
+    AppSettings& settings = GetAppSettings();
+    settings.exitCode = 2;
+    settings.versionInfoUrl = L"http://127.0.0.1:9/newver.xml";
+    settings.passThroughArgs = fail ? L"\"/demo-fast\" \"/demo-fail\" " : L"\"/demo-fast\" ";
+
+    CMessageRecorder window;
+    CInstallHwndBlock block;
+    ASSERT_TRUE(block.Create(window.Handle()));
+    {
+        DownloadControlSeams seams;
+        seams.engines = &factory;
+        seams.subfolder = &subfolder;
+        seams.hardwareId = L"0123456789abcdef0123456789abcdef";
+        CDownloadControl control(seams);
+        control.SetWorkFolder(work.Path());
+        ASSERT_TRUE(control.BeginDownloads(window.Handle(), 0x0409, work.Path() + L"Brisko Folder"));
+        ASSERT_TRUE(window.PumpUntil(ChainEnded, 60000));
+        window.PumpFor(200);
+    }
+    SetEnvironmentVariableW(L"MINISETUP_DEMO_COMMANDLINE_FILE", nullptr);
+
+    EXPECT_EQ(kResultPackageReady, window.FirstLParam(kMsgDownloadOver));
+    EXPECT_EQ(1, window.Count(kMsgInstallerStarting));
+    EXPECT_EQ(1, window.Count(kMsgInstallerEnded));
+    EXPECT_GE(window.Count(kMsgInstallProgress), 1);
+    ASSERT_EQ(1, window.Count(WM_COPYDATA));
+    for (const auto& m : window.Messages()) {
+        if (m.message == WM_COPYDATA) {
+            EXPECT_EQ(1, m.lParam) << "a well-formed result block";
+            EXPECT_EQ(fail ? L"1603" : L"0", m.resultCode);
+        }
+    }
+    EXPECT_EQ(fail ? 1603 : 0, settings.exitCode);
+    std::string received = ReadFileBytes(commandLineFile);
+    std::string folder = WideToUtf8(work.Path()) + "Brisko Folder\\3.6.9.9";
+    std::string expected = std::string("/S /POLICY /SetUpdateFileMapping=MiniInstallHwnd /LANG=1033 /bHelpUs=0 ") +
+                           (fail ? "\"/demo-fast\" \"/demo-fail\" " : "\"/demo-fast\" ") + "/D=" + folder;
+    EXPECT_NE(std::string::npos, received.find(expected)) << received;
+    if (!fail) {
+        EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY,
+                  GetFileAttributesW((work.Path() + L"Brisko Folder\\3.6.9.9").c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            << "the installer made its folder";
+    }
+    settings.passThroughArgs.clear();
+    settings.exitCode = 2;
+}
+
+INSTANTIATE_TEST_SUITE_P(SuccessAndFailure, DemoInstallerLaunchTest, ::testing::Bool());
 
 }  // namespace
