@@ -85,7 +85,12 @@ class Servers:
             return json.load(answer)
 
 
-def stamped_copy(minitool, program, stats, folder, name="MiniSetup.exe"):
+# Each run's copy has its own name, which its report package files carry: a
+# package left over by an earlier run in the same prefix is told apart.
+RUN_NAME = f"MiniSetup-{os.getpid()}{int(time.time()) % 100000}"
+
+
+def stamped_copy(minitool, program, stats, folder, name=RUN_NAME + ".exe"):
     settings = subprocess.run([minitool, "show", program], capture_output=True, text=True, check=True).stdout
     report_url = f"http://{stats}/cgi-bin-py/mini_install_statistic_info.cgi"
     settings = re.sub(r"(?m)^ReportURLMini=.*$", lambda _: "ReportURLMini=" + report_url, settings)
@@ -163,6 +168,8 @@ def collect_items(args, servers):
     items = {}
     for upload in servers.received():
         if upload["kind"] != "package" or not upload["ok"]:
+            continue
+        if not upload.get("filename", "").startswith(f"rpFile-{RUN_NAME}-"):
             continue
         dump = subprocess.run([args.rpdump, upload["path"]], capture_output=True, text=True)
         if dump.returncode != 0:
@@ -398,7 +405,7 @@ def outcome_signed(args, servers, work, root, tampered=False):
 def outcome_builtin(args, servers, work, root):
     """A package carried in a "full" section is started without any download."""
     copy = stamped_copy(args.minitool, args.program, servers.stats, work, name="plain.exe")
-    carrier = os.path.join(work, "MiniSetup.exe")
+    carrier = os.path.join(work, RUN_NAME + ".exe")
     add_full_section(args.objcopy, copy, args.installer, carrier)
     cmdline_file = os.path.join(work, "cmdline.txt")
     rc = run_program(args, carrier, f"http://{servers.download}/files/never.xml", cmdline_file)
