@@ -53,7 +53,9 @@ ATOM RegisterFrameClass(WNDPROC proc)
 
 }  // namespace
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame() : CMainFrame(DownloadControlSeams()) {}
+
+CMainFrame::CMainFrame(const DownloadControlSeams& seams) : downloadControl(seams)
 {
     if (!downloadControl.InitWorkFolder()) openPanelAtStart_ = true;
 }

@@ -14,6 +14,8 @@
 class CMainFrame {
 public:
     CMainFrame();
+    // Tests hand the download control their own engine and installer runner.
+    explicit CMainFrame(const DownloadControlSeams& seams);
     ~CMainFrame();
     CMainFrame(const CMainFrame&) = delete;
     CMainFrame& operator=(const CMainFrame&) = delete;
