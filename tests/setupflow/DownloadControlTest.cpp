@@ -40,6 +40,7 @@ protected:
         if (factory.scripts[kInstallPackageCookie].content.empty())
             factory.scripts[kInstallPackageCookie].content = kPackageBytes;
         if (!control) MakeControl();
+        window.Clear();  // each chain is judged by its own messages
         ASSERT_TRUE(control->BeginDownloads(window.Handle(), kLangId, installFolder));
         ASSERT_TRUE(window.PumpUntil(ChainEnded, timeout)) << "the chain did not end";
         window.PumpFor(100);

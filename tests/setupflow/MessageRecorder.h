@@ -32,6 +32,7 @@ public:
     void PumpFor(DWORD milliseconds);
 
     const std::vector<RecordedMessage>& Messages() const { return messages_; }
+    void Clear() { messages_.clear(); }
     int Count(UINT message) const;
     // The lParam of the first message of that number, or -1.
     LPARAM FirstLParam(UINT message) const;
