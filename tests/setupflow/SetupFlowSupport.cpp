@@ -59,18 +59,33 @@ CScratchFolder::CScratchFolder(const wchar_t* name)
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-CScratchFolder::~CScratchFolder()
+namespace {
+
+// Removes a folder the test made, with what the installer put into it; a
+// reparse point is removed as a link, never followed.
+void RemoveTree(const std::wstring& folder)
 {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path_ + L"*").c_str(), &data);
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((path_ + data.cFileName).c_str());
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + name;
+            bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (directory && !link) RemoveTree(path + L"\\");
+            else if (directory) RemoveDirectoryW(path.c_str());
+            else DeleteFileW(path.c_str());
         } while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    RemoveDirectoryW(path_.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
+
+}  // namespace
+
+CScratchFolder::~CScratchFolder() { RemoveTree(path_); }
 
 std::string ReadFileBytes(const std::wstring& path)
 {
