@@ -5,7 +5,13 @@ Starts a private X display, the download test server (serving a manifest) and
 the statistics test server, points a copy of the program at them (its settings
 area is rewritten with minitool stamp), runs it, takes screenshots of its
 window, closes it and prints what the statistics server received, decoded by
-rpdump. Screenshots go to <build>/demo/."""
+rpdump. Screenshots go to <build>/demo/.
+
+Then a silent run installs for real: the manifest and an 8 MiB package (the
+DemoInstaller with trailing data) come from the download test server, the
+package is checked and DemoInstaller is started with the installer command
+line; the demo prints the command line it received, the exit code, the
+download's channels and the report items."""
 import argparse
 import json
 import os
@@ -90,6 +96,71 @@ def stamp(minitool, program, folder, download, stats):
     return copy
 
 
+def silent_install(build, wine_run, minitool, rpdump, env):
+    """A silent run of the whole chain: manifest, package over several channels,
+    digest check, DemoInstaller started with the real command line."""
+    sys.path.insert(0, os.path.join(ROOT, "tests", "setupflow"))
+    import program_flow_test as flow
+
+    class Tools:
+        pass
+
+    tools = Tools()
+    tools.wine_run = wine_run
+    tools.digest = os.path.join(build, "bin", "setupflow_manifest_digest.exe")
+    tools.rpdump = rpdump
+    work = tempfile.mkdtemp(prefix="minisetup-silent-", dir=os.path.join(build, "demo"))
+    root = os.path.join(work, "served")
+    os.makedirs(root)
+    servers = flow.Servers(root)
+    try:
+        # DemoInstaller with 8 MiB of trailing data: the package is split into
+        # 1 MiB blocks, so the engine fetches it over several channels.
+        package = os.path.join(root, "package.exe")
+        with open(os.path.join(build, "bin", "DemoInstaller.exe"), "rb") as f:
+            data = f.read()
+        data += os.urandom(8 * 1024 * 1024)
+        with open(package, "wb") as f:
+            f.write(data)
+        fields = flow.package_fields(servers, package)
+        fields["thread"] = "4"
+        list_md5 = flow.write_manifest(tools, root, "newver.xml", fields)
+        manifest_url = servers.files_url("newver.xml")
+        say(f"manifest {manifest_url}: version {fields['version']}, package {fields['url']}, "
+            f"{len(data)} bytes, md5 {fields['md5']}, self-check digest {list_md5}")
+        copy = flow.stamped_copy(minitool, os.path.join(build, "bin", "MiniSetup.exe"), servers.stats, work)
+        cmdline_file = os.path.join(work, "cmdline.txt")
+        say(f"running: MiniSetup.exe /S \"{flow.PASS_THROUGH}\" /newverurl={manifest_url}")
+        start = time.time()
+        code = flow.run_program(tools, copy, manifest_url, cmdline_file, timeout=300)
+        say(f"MiniSetup ended after {time.time() - start:.1f} s with exit code {code} (the installer's own)")
+        cmdline = flow.read_cmdline(cmdline_file)
+        say(f"DemoInstaller received: {cmdline}")
+        with urllib.request.urlopen(f"http://{servers.download}/stats?id=default") as answer:
+            stats = json.load(answer)
+        say(f"download server: {stats.get('get')} GET requests, at most {stats.get('max_concurrent')} at once, "
+            f"{stats.get('bytes')} body bytes")
+        prefix = os.path.join(build, "wineprefix", "drive_c")
+        for folder in ("Program Files (x86)", "Program Files"):
+            target = os.path.join(prefix, folder, "Nuvex Security", "Brisko", fields["version"])
+            if os.path.isdir(target):
+                say(f"installed into {target}: {sorted(os.listdir(target))}")
+                break
+        time.sleep(1)
+        items = flow.collect_items(tools, servers)
+        names = {"0x04001B6F": "manifest request", "0x04001B6E": "manifest self-check digest",
+                 "0x04001B64": "version", "0x04001B67": "package request", "0x04001B68": "user agent",
+                 "0x04001B69": "package digest", "0x04001B6A": "package size", "0x04001B61": "channels",
+                 "0x04001B62": "seconds", "0x04001B5F": "package host", "0x05002330": "installer started",
+                 "0x05002341": "installer succeeded", "0x04001B60": "failures"}
+        for key, name in names.items():
+            say(f"report {key} ({name}): {items.get(key)}")
+        return 0 if code == 0 and cmdline else 1
+    finally:
+        servers.stop()
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default="build")
@@ -149,7 +220,9 @@ def main():
                 continue
             dump = subprocess.run([rpdump, upload["path"]], capture_output=True, text=True)
             print(dump.stdout if dump.returncode == 0 else dump.stderr)
-        return 0
+
+        say("now a silent run of the whole setup chain")
+        return silent_install(build, wine_run, minitool, rpdump, env)
     finally:
         for proc in reversed(procs):
             proc.terminate()

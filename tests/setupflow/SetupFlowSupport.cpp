@@ -1,0 +1,114 @@
+#include "SetupFlowSupport.h"
+
+#include <cstdio>
+
+#include "base/MD5Checksum.h"
+#include "setup/UpdateManifest.h"
+
+namespace {
+
+std::string ManifestText(const ManifestFields& f, const std::string& listMd5)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+           "<update_info product=\"brisko\" md5=\"" + listMd5 + "\">\r\n"
+           "  <item name=\"" + f.name + "\" version=\"" + f.version + "\" type=\"full\" mode=\"1\""
+           " require_admin=\"" + f.requireAdmin + "\" parameter=\"\" size=\"" + f.size + "\" md5=\"" + f.md5 +
+           "\" url=\"" + f.url + "\" thread=\"" + f.thread + "\" promotion_policy=\"\" policy_md5=\"\"/>\r\n"
+           "</update_info>\r\n";
+}
+
+}  // namespace
+
+std::string Md5Hex(const std::string& bytes) { return CMD5Checksum::HexOfBytes(bytes.data(), bytes.size()); }
+
+std::string MakeManifest(const ManifestFields& fields)
+{
+    // The check copy does not depend on the md5 value itself, so one parse gives it.
+    std::string draft = ManifestText(fields, "");
+    UpdateManifest parsed;
+    std::string checkCopy;
+    std::string listMd5 = "0123456789abcdef0123456789abcdef";
+    if (ParseUpdateManifest(draft, &parsed, &checkCopy) && !fields.wrongListMd5) listMd5 = Md5Hex(checkCopy);
+    return ManifestText(fields, listMd5);
+}
+
+bool CRecordingRunner::Run(const std::wstring& path, const std::wstring& parameters, const wchar_t* verb,
+                           DWORD* exitCodeOut, DWORD* error)
+{
+    calls.push_back({path, parameters, verb ? verb : L""});
+    contentSeen = ReadFileBytes(path);
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    couldReplace = writer != INVALID_HANDLE_VALUE;
+    if (couldReplace) CloseHandle(writer);
+    if (!starts) {
+        *error = ERROR_CANCELLED;
+        return false;
+    }
+    *exitCodeOut = exitCode;
+    return true;
+}
+
+CScratchFolder::CScratchFolder(const wchar_t* name)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t unique[64];
+    swprintf(unique, 64, L"%s_%lu_%lu\\", name, GetCurrentProcessId(), GetTickCount());
+    path_ = std::wstring(temp) + unique;
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+namespace {
+
+// Removes a folder the test made, with what the installer put into it; a
+// reparse point is removed as a link, never followed.
+void RemoveTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + name;
+            bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (directory && !link) RemoveTree(path + L"\\");
+            else if (directory) RemoveDirectoryW(path.c_str());
+            else DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+CScratchFolder::~CScratchFolder() { RemoveTree(path_); }
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                                written == bytes.size());
+    CloseHandle(file);
+    return ok;
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
