@@ -1,11 +1,13 @@
-# MiniSetup: two commands on a fresh Debian machine (as root).
+# MiniSetup: two commands on a fresh Debian 12 machine (as root; the one
+# prerequisite is make itself: apt-get update && apt-get install -y make).
 #   make demo  - build everything and run a whole setup under Wine against local servers
 #   make test  - build everything and run every test (non-zero exit on any failure)
+#   make clean - remove everything the build made except the dependency prefix
 BUILD     ?= build
 JOBS      ?= $(shell nproc)
 TOOLCHAIN := cmake/toolchain-mingw32.cmake
 
-.PHONY: all bootstrap configure build test demo bench clean
+.PHONY: all bootstrap configure build test demo bench clean distclean
 
 all: build
 
@@ -27,5 +29,10 @@ demo: build
 bench: build
 	scripts/bench-gnet $(BUILD)
 
+# The cross-built dependencies (build/deps) take minutes to make and are kept.
 clean:
-	rm -rf $(BUILD)/CMakeFiles $(BUILD)/bin $(BUILD)/host $(BUILD)/generated $(BUILD)/wineprefix
+	@if [ -x $(BUILD)/wine-run ]; then $(BUILD)/wine-run --stop-display >/dev/null; fi
+	@if [ -d $(BUILD) ]; then find $(BUILD) -mindepth 1 -maxdepth 1 ! -name deps -exec rm -rf {} +; fi
+
+distclean: clean
+	rm -rf $(BUILD)
