@@ -90,4 +90,14 @@ TEST(Settings, ExpandedReadOfAMissingFileIsEmpty)
     EXPECT_EQ(L"", ExpandedRead(L"DataReport", L"ReportURL", L"C:\\no\\such\\folder\\url.ini"));
 }
 
+TEST(Settings, ExpandedReadOfAFileResolvesItsPlaceholders)
+{
+    CTempIniFile file(L"[DataReport]\r\nReportURL=http://stat.%domain%/cgi-bin-py/x.cgi\r\n"
+                      L"[domain]\r\ndefault=fallback\r\nfallback=stat-host.example\r\n");
+    ASSERT_TRUE(file.Valid());
+    EXPECT_EQ(L"http://stat.stat-host.example/cgi-bin-py/x.cgi",
+              ExpandedRead(L"DataReport", L"ReportURL", file.File().Path()));
+    EXPECT_EQ(L"", ExpandedRead(L"DataReport", L"Missing", file.File().Path()));
+}
+
 }  // namespace
