@@ -21,7 +21,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure
+	scripts/run-tests $(BUILD)
 
 demo: build
 	python3 scripts/demo.py --build $(BUILD)
@@ -32,7 +32,7 @@ bench: build
 # The cross-built dependencies (build/deps) take minutes to make and are kept.
 clean:
 	@if [ -x $(BUILD)/wine-run ]; then $(BUILD)/wine-run --stop-display >/dev/null; fi
-	@if [ -d $(BUILD) ]; then find $(BUILD) -mindepth 1 -maxdepth 1 ! -name deps -exec rm -rf {} +; fi
+	@if [ -d $(BUILD) ]; then find $(BUILD) -mindepth 1 -maxdepth 1 ! -name 'deps*' -exec rm -rf {} +; fi
 
 distclean: clean
 	rm -rf $(BUILD)

@@ -1,5 +1,15 @@
 # Test executables are Windows programs: CTest runs them through the Wine
 # wrapper, which keeps its own WINEPREFIX inside this build folder.
+# A 64-bit test build (made only where the kernel cannot run Wine's 32-bit
+# loader, see scripts/run-tests) runs its programs with the 64-bit loader.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    find_program(MINISETUP_WINE_LOADER wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+    if(NOT MINISETUP_WINE_LOADER)
+        find_program(MINISETUP_WINE_LOADER wine64 REQUIRED)
+    endif()
+else()
+    set(MINISETUP_WINE_LOADER wine)
+endif()
 configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
