@@ -1,11 +1,13 @@
-# MiniSetup: two commands on a fresh Debian machine (as root).
+# MiniSetup: two commands on a fresh Debian 12 machine (as root; the one
+# prerequisite is make itself: apt-get update && apt-get install -y make).
 #   make demo  - build everything and run a whole setup under Wine against local servers
 #   make test  - build everything and run every test (non-zero exit on any failure)
+#   make clean - remove everything the build made except the dependency prefix
 BUILD     ?= build
 JOBS      ?= $(shell nproc)
 TOOLCHAIN := cmake/toolchain-mingw32.cmake
 
-.PHONY: all bootstrap configure build test demo bench gallery clean
+.PHONY: all bootstrap configure build test demo bench gallery clean distclean
 
 all: build
 
@@ -19,7 +21,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure
+	scripts/run-tests $(BUILD)
 
 demo: build
 	python3 scripts/demo.py --build $(BUILD)
@@ -33,5 +35,10 @@ gallery: configure
 	mkdir -p $(BUILD)/gallery
 	$(BUILD)/wine-run $(BUILD)/bin/lessdui_gallery.exe $(BUILD)/gallery/toolkit.png
 
+# The cross-built dependencies (build/deps) take minutes to make and are kept.
 clean:
-	rm -rf $(BUILD)/CMakeFiles $(BUILD)/bin $(BUILD)/host $(BUILD)/generated $(BUILD)/wineprefix
+	@if [ -x $(BUILD)/wine-run ]; then $(BUILD)/wine-run --stop-display >/dev/null; fi
+	@if [ -d $(BUILD) ]; then find $(BUILD) -mindepth 1 -maxdepth 1 ! -name 'deps*' -exec rm -rf {} +; fi
+
+distclean: clean
+	rm -rf $(BUILD)

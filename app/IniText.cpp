@@ -2,152 +2,79 @@
 
 #include <windows.h>
 
-#include <cwchar>
-#include "base/TextConvert.h"
-
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+// GetPrivateProfileStringW answers at most 0xFFFF characters per call.
+constexpr size_t kLargestBuffer = 0xFFFF;
 
-std::wstring Trim(const std::wstring& text)
-{
-    size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
-
-// A value quoted as a whole loses its quotes, as the profile functions do.
-std::wstring Unquote(const std::wstring& value)
-{
-    if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"') return value.substr(1, value.size() - 2);
-    return value;
-}
-
-std::wstring Truncate(const std::wstring& text, size_t bufferChars)
-{
-    if (bufferChars == 0) return std::wstring();
-    return text.size() < bufferChars ? text : text.substr(0, bufferChars - 1);
-}
+// The profile functions take DWORD sizes: oversized requests are clamped.
+DWORD ClampBuffer(size_t bufferChars) { return DWORD(bufferChars > kLargestBuffer ? kLargestBuffer : bufferChars); }
 
 }  // namespace
 
-CIniText::CIniText(const std::wstring& text)
+std::wstring CIniFile::GetString(const std::wstring& section, const std::wstring& key, size_t bufferChars) const
 {
-    size_t pos = 0;
-    if (!text.empty() && text[0] == 0xFEFF) pos = 1;
-    Section* current = nullptr;
-    while (pos <= text.size()) {
-        size_t end = text.find_first_of(L"\r\n", pos);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = Trim(text.substr(pos, end - pos));
-        pos = end + 1;
-        if (line.empty() || line[0] == L';') continue;
-        if (line[0] == L'[') {
-            size_t close = line.find(L']');
-            std::wstring name = Trim(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
-            sections_.push_back(Section{name, {}});
-            current = &sections_.back();
-            continue;
-        }
-        if (!current) continue;
-        size_t equals = line.find(L'=');
-        if (equals == std::wstring::npos)
-            current->entries.push_back(Entry{std::wstring(), line, false});
-        else
-            current->entries.push_back(Entry{Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), true});
-    }
+    if (bufferChars == 0 || key.empty()) return std::wstring();
+    std::vector<wchar_t> buffer(ClampBuffer(bufferChars) + 1, L'\0');
+    DWORD length = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(),
+                                            ClampBuffer(bufferChars), path_.c_str());
+    return std::wstring(buffer.data(), length < buffer.size() ? length : 0);
 }
 
-CIniText CIniText::FromBytes(const std::string& bytes)
+int CIniFile::GetInt(const std::wstring& section, const std::wstring& key, int defaultValue) const
 {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        std::wstring text;
-        text.reserve(bytes.size() / 2);
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            wchar_t c = wchar_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-            if (c == L'\0') break;
-            text.push_back(c);
-        }
-        return CIniText(text);
-    }
-    return CIniText(AnsiToWide(bytes.substr(0, bytes.find('\0'))));
+    return int(GetPrivateProfileIntW(section.c_str(), key.c_str(), defaultValue, path_.c_str()));
 }
 
-CIniText CIniText::FromFile(const std::wstring& path)
+std::vector<std::wstring> CIniFile::GetSection(const std::wstring& section, size_t bufferChars) const
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return CIniText();
-    std::string bytes;
-    LARGE_INTEGER size = {};
-    // Settings texts are small; anything over a few MiB is not an INI file of ours.
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= 4 * 1024 * 1024) {
-        bytes.resize(size_t(size.QuadPart));
-        DWORD got = 0;
-        if (!ReadFile(file, &bytes[0], DWORD(bytes.size()), &got, nullptr)) got = 0;
-        bytes.resize(got);
+    std::vector<std::wstring> lines;
+    if (bufferChars < 2) return lines;
+    std::vector<wchar_t> buffer(ClampBuffer(bufferChars) + 2, L'\0');
+    DWORD length = GetPrivateProfileSectionW(section.c_str(), buffer.data(), ClampBuffer(bufferChars), path_.c_str());
+    // The list is "line\0line\0\0"; the spare zeros behind it end a cut list safely.
+    for (size_t pos = 0; pos < length && buffer[pos] != L'\0';) {
+        std::wstring line(&buffer[pos]);
+        pos += line.size() + 1;
+        lines.push_back(std::move(line));
     }
+    return lines;
+}
+
+bool WriteFileBytes(const std::wstring& path, const void* data, size_t size)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = size <= MAXDWORD && WriteFile(file, data, DWORD(size), &written, nullptr) && written == size;
     CloseHandle(file);
-    return FromBytes(bytes);
+    return ok;
 }
 
-const CIniText::Section* CIniText::FindSection(const std::wstring& name) const
+std::wstring CreateUniqueTempFile(const wchar_t* prefix)
 {
-    for (const Section& section : sections_)
-        if (SameName(section.name, name)) return &section;
-    return nullptr;
+    wchar_t folder[MAX_PATH + 1] = {};
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length > MAX_PATH) return std::wstring();
+    if (!GetTempFileNameW(folder, prefix, 0, path)) return std::wstring();
+    return path;
 }
 
-std::wstring CIniText::GetString(const std::wstring& section, const std::wstring& key, size_t bufferChars) const
+CTempIniFile::CTempIniFile(const std::wstring& text, const wchar_t* prefix)
 {
-    const Section* found = FindSection(section);
-    if (!found || key.empty()) return std::wstring();
-    for (const Entry& entry : found->entries)
-        if (entry.hasEquals && SameName(entry.key, key)) return Truncate(Unquote(entry.value), bufferChars);
-    return std::wstring();
-}
-
-int CIniText::GetInt(const std::wstring& section, const std::wstring& key, int defaultValue) const
-{
-    const Section* found = FindSection(section);
-    if (!found) return defaultValue;
-    for (const Entry& entry : found->entries) {
-        if (!entry.hasEquals || !SameName(entry.key, key)) continue;
-        const std::wstring& value = entry.value;
-        if (value.empty()) return defaultValue;
-        size_t pos = 0;
-        bool negative = false;
-        if (value[0] == L'-' || value[0] == L'+') {
-            negative = value[0] == L'-';
-            pos = 1;
-        }
-        long long number = 0;
-        for (; pos < value.size() && iswdigit(value[pos]); ++pos) {
-            number = number * 10 + (value[pos] - L'0');
-            if (number > 0x7FFFFFFF) number = 0x7FFFFFFF;
-        }
-        return int(negative ? -number : number);
+    std::wstring path = CreateUniqueTempFile(prefix);
+    if (path.empty()) return;
+    std::wstring content = text;
+    if (content.empty() || content[0] != 0xFEFF) content.insert(content.begin(), wchar_t(0xFEFF));
+    if (!WriteFileBytes(path, content.data(), content.size() * sizeof(wchar_t))) {
+        DeleteFileW(path.c_str());
+        return;
     }
-    return defaultValue;
+    path_ = path;
 }
 
-std::vector<std::wstring> CIniText::GetSection(const std::wstring& section, size_t bufferChars) const
+CTempIniFile::~CTempIniFile()
 {
-    std::vector<std::wstring> entries;
-    const Section* found = FindSection(section);
-    if (!found || bufferChars < 2) return entries;
-    size_t room = bufferChars - 1;  // one character stays for the list's final zero
-    for (const Entry& entry : found->entries) {
-        std::wstring line = entry.hasEquals ? entry.key + L"=" + entry.value : entry.value;
-        if (line.size() + 1 > room) {
-            if (room > 1) entries.push_back(line.substr(0, room - 1));
-            break;
-        }
-        room -= line.size() + 1;
-        entries.push_back(line);
-    }
-    return entries;
+    if (!path_.empty()) DeleteFileW(path_.c_str());
 }

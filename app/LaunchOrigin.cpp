@@ -118,6 +118,8 @@ std::wstring DevicePathToDrivePath(const std::wstring& devicePath,
         const std::wstring& prefix = pair.second;
         if (prefix.empty() || devicePath.size() < prefix.size()) continue;
         if (_wcsnicmp(devicePath.c_str(), prefix.c_str(), prefix.size()) != 0) continue;
+        // "\Device\HarddiskVolume1" is no prefix of "\Device\HarddiskVolume10\x.exe".
+        if (devicePath.size() > prefix.size() && devicePath[prefix.size()] != L'\\') continue;
         return pair.first + devicePath.substr(prefix.size());
     }
     return devicePath;

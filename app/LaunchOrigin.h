@@ -22,6 +22,7 @@ std::wstring LaunchOriginFallback(const std::wstring& channelName);
 
 // "\Device\HarddiskVolume2\x.exe" with the pair ("C:", "\Device\HarddiskVolume2")
 // becomes "C:\x.exe"; the first matching prefix wins, compared case-insensitively.
+// A prefix matches only whole path components (followed by '\' or the end).
 std::wstring DevicePathToDrivePath(const std::wstring& devicePath,
                                    const std::vector<std::pair<std::wstring, std::wstring>>& driveDevices);
 

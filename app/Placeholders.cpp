@@ -46,7 +46,7 @@ bool IntervalKeyMatches(const std::wstring& key, int offset, bool* isIntervalKey
     return false;
 }
 
-std::wstring ResolvePlaceholder(const CIniText& ini, const std::wstring& name, std::optional<int> offset)
+std::wstring ResolvePlaceholder(const CIniFile& ini, const std::wstring& name, std::optional<int> offset)
 {
     if (offset) {
         for (const std::wstring& entry : ini.GetSection(name, kSectionBufferChars)) {
@@ -63,7 +63,7 @@ std::wstring ResolvePlaceholder(const CIniText& ini, const std::wstring& name, s
     return named.empty() ? fallback : named;
 }
 
-std::wstring ExpandPlaceholders(const CIniText& ini, std::wstring value, std::optional<int> offset)
+std::wstring ExpandPlaceholders(const CIniFile& ini, std::wstring value, std::optional<int> offset)
 {
     if (value.size() >= kValueBufferChars) value.resize(kValueBufferChars - 1);
     size_t p = value.find(L'%');

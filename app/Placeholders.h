@@ -11,10 +11,10 @@
 bool IntervalKeyMatches(const std::wstring& key, int offsetMinutes, bool* isIntervalKey = nullptr);
 
 // The value for one placeholder name; no offset means the zone is unknown.
-std::wstring ResolvePlaceholder(const CIniText& ini, const std::wstring& name, std::optional<int> offsetMinutes);
+std::wstring ResolvePlaceholder(const CIniFile& ini, const std::wstring& name, std::optional<int> offsetMinutes);
 
 // Expands every resolvable "%name%" of the value; unresolved ones stay literally.
-std::wstring ExpandPlaceholders(const CIniText& ini, std::wstring value, std::optional<int> offsetMinutes);
+std::wstring ExpandPlaceholders(const CIniFile& ini, std::wstring value, std::optional<int> offsetMinutes);
 
 // The standard offset of the computer's time zone, daylight saving not applied.
 std::optional<int> CurrentUtcOffsetMinutes();

@@ -14,6 +14,7 @@
 #include "app/LaunchOrigin.h"
 #include "app/MessageLoop.h"
 #include "app/Settings.h"
+#include "app/StartOptions.h"
 #include "report/Report.h"
 #include "base/FileVersion.h"
 #include "ui/setup/MainFrame.h"
@@ -23,13 +24,6 @@ namespace {
 constexpr wchar_t kMutexName[] = L"Global\\Nuvex_IS_Mini_Mutex";
 constexpr wchar_t kSetupKey[] = L"SOFTWARE\\Nuvex Security\\Brisko\\Setup";
 constexpr int kReportKind = 0;
-
-constexpr uint32_t kItemNxChannel = 0x04001B5C;
-constexpr uint32_t kItemSilent = 0x04001B5A;
-constexpr uint32_t kItemMarker = 0x0200000B;
-constexpr uint32_t kItemInstallId = 0x04001B70;
-constexpr uint32_t kItemLaunchOrigin = 0x04001B63;
-constexpr uint32_t kItemServiceRunning = 0x05002332;
 
 void RunScheduledTaskDeletion(const std::wstring& parameters)
 {
@@ -99,17 +93,13 @@ void InitReports(const AppSettings& settings)
     atexit(ReportAtExit);
 }
 
-void RecordStartItems(AppSettings& settings)
-{
-    ReportSetInt(kItemNxChannel, IsNxChannel(settings.channelName), kReportKind);
-    ReportSetInt(kItemSilent, settings.silent, kReportKind);
-    ReportSetText(kItemMarker, L"A", kReportKind);
-    BuildInstallIdentity(nullptr, settings.installId, _countof(settings.installId), 0);
-    ReportSetText(kItemInstallId, settings.installId, kReportKind);
-    std::wstring origin = BuildLaunchOriginRecord(settings.channelName);
-    if (origin.empty()) origin = LaunchOriginFallback(settings.channelName);
-    ReportSetText(kItemLaunchOrigin, origin.c_str(), kReportKind);
-}
+// The start items go to the run's report.
+class ReportStartItems : public IStartItemSink {
+public:
+    void SetInt(uint32_t id, int value) override { ReportSetInt(id, value, kReportKind); }
+    void SetText(uint32_t id, const std::wstring& text) override { ReportSetText(id, text.c_str(), kReportKind); }
+    void Mark(uint32_t id) override { ReportMark(id, kReportKind); }
+};
 
 int RunWindow(CMainFrame& frame, CMessageLoop& loop, int showCommand, HANDLE mutex)
 {
@@ -128,19 +118,6 @@ int RunWindow(CMainFrame& frame, CMessageLoop& loop, int showCommand, HANDLE mut
 }
 
 }  // namespace
-
-int IsNxChannel(const std::wstring& channelName)
-{
-    size_t first = channelName.find(L'|');
-    if (first == std::wstring::npos) return 0;
-    size_t second = channelName.find(L'|', first + 1);
-    if (second == std::wstring::npos) return 0;
-    size_t third = channelName.find(L'|', second + 1);
-    std::wstring field = channelName.substr(second + 1, third == std::wstring::npos ? std::wstring::npos
-                                                                                     : third - second - 1);
-    for (wchar_t& c : field) c = wchar_t(towupper(c));
-    return field.find(L"NX") != std::wstring::npos ? 1 : 0;
-}
 
 int RunMiniSetup(int showCommand)
 {
@@ -177,18 +154,16 @@ int RunMiniSetup(int showCommand)
     setupKey.DeleteSetupResult();
     settings.exeVersion = GetFileProductVersion(OwnExecutablePath());
     if (!LoadEmbeddedSettings(settings)) return settings.exitCode;
-    if (!switches.newVerUrl.empty()) settings.versionInfoUrl = switches.newVerUrl;
-    if (!settings.silent) settings.passThroughArgs += L"/POP ";
+    ApplyStartOptions(switches, settings);
     DebugLog(L"manifest %s, reports %s", settings.versionInfoUrl.c_str(), settings.reportUrl.c_str());
 
     InitReports(settings);
-    RecordStartItems(settings);
+    ReportStartItems report;
+    BuildInstallIdentity(nullptr, settings.installId, _countof(settings.installId), 0);
+    RecordStartItems(settings, settings.installId, BuildLaunchOriginRecord(settings.channelName), report);
 
-    if (settings.silent && !HasUpdateSwitch(ProcessArguments()) && IsProductServiceRunning()) {
-        ReportMark(kItemServiceRunning, kReportKind);
-        settings.exitCode = 3;
+    if (EndSilentStartOfInstalledProduct(settings, ProcessArguments(), IsProductServiceRunning, report))
         return settings.exitCode;
-    }
 
     frame->downloadControl.SetClientInfo(settings.channelName, settings.exeVersion);
     if (settings.silent) {

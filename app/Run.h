@@ -4,6 +4,3 @@
 #include <string>
 
 int RunMiniSetup(int showCommand);
-
-// 1 when the third '|' field of the channel name contains "NX" (any case).
-int IsNxChannel(const std::wstring& channelName);

@@ -12,22 +12,6 @@ constexpr size_t kParamBufferChars = 260;
 constexpr size_t kValueBufferChars = 1024;
 constexpr int kOpenAttempts = 5;
 
-std::wstring CreateSettingsTempFile()
-{
-    wchar_t folder[MAX_PATH + 1] = {};
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD length = GetTempPathW(MAX_PATH, folder);
-    if (length == 0 || length > MAX_PATH) return std::wstring();
-    if (!GetTempFileNameW(folder, L"url.ini", 0, path)) return std::wstring();
-    return path;
-}
-
-bool WriteWholeFile(HANDLE file, const void* data, DWORD size)
-{
-    DWORD written = 0;
-    return WriteFile(file, data, size, &written, nullptr) && written == size;
-}
-
 // The area's text up to its terminating zero (never beyond the area).
 size_t SettingsTextLength(const wchar_t* area)
 {
@@ -38,7 +22,7 @@ size_t SettingsTextLength(const wchar_t* area)
 
 }  // namespace
 
-void ApplySettings(const CIniText& ini, std::optional<int> offset, AppSettings& settings)
+void ApplySettings(const CIniFile& ini, std::optional<int> offset, AppSettings& settings)
 {
     std::wstring subDir = ini.GetString(L"params", L"SubDir", kParamBufferChars);
     settings.channelName = ini.GetString(L"params", L"ChannelName", kParamBufferChars);
@@ -56,7 +40,7 @@ void ApplySettings(const CIniText& ini, std::optional<int> offset, AppSettings& 
 
 bool LoadEmbeddedSettings(AppSettings& settings)
 {
-    std::wstring path = CreateSettingsTempFile();
+    std::wstring path = CreateUniqueTempFile(L"url.ini");
     if (path.empty()) {
         DebugLog(L"settings: no temporary file could be created");
         return false;
@@ -71,16 +55,18 @@ bool LoadEmbeddedSettings(AppSettings& settings)
         DeleteFileW(path.c_str());
         return false;
     }
+    // The text goes out as the area holds it: byte-order mark and terminating zero included.
     const wchar_t* area = SettingsAreaText();
     size_t length = SettingsTextLength(area);
-    bool written = WriteWholeFile(file, area, DWORD((length + 1) * sizeof(wchar_t)));
+    DWORD size = DWORD((length + 1) * sizeof(wchar_t)), written = 0;
+    bool complete = WriteFile(file, area, size, &written, nullptr) && written == size;
     CloseHandle(file);
-    if (!written) {
+    if (!complete) {
         DebugLog(L"settings: cannot write %s", path.c_str());
         DeleteFileW(path.c_str());
         return false;
     }
-    ApplySettings(CIniText::FromFile(path), CurrentUtcOffsetMinutes(), settings);
+    ApplySettings(CIniFile(path), CurrentUtcOffsetMinutes(), settings);
     DeleteFileW(path.c_str());
     return true;
 }
@@ -102,6 +88,6 @@ std::wstring ProgramFolder()
 std::wstring ExpandedRead(const std::wstring& section, const std::wstring& key, const std::wstring& iniPath)
 {
     std::wstring path = iniPath.empty() ? ProgramFolder() + L"url.ini" : iniPath;
-    CIniText ini = CIniText::FromFile(path);
+    CIniFile ini(path);
     return ExpandPlaceholders(ini, ini.GetString(section, key, kValueBufferChars), CurrentUtcOffsetMinutes());
 }

@@ -11,7 +11,7 @@
 bool LoadEmbeddedSettings(AppSettings& settings);
 
 // The settings of an INI text applied to the record: flags only ever turn on.
-void ApplySettings(const CIniText& ini, std::optional<int> utcOffsetMinutes, AppSettings& settings);
+void ApplySettings(const CIniFile& ini, std::optional<int> utcOffsetMinutes, AppSettings& settings);
 
 // The value of section/key with its placeholders expanded; an empty path
 // means "url.ini" in the program's own folder.

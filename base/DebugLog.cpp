@@ -14,27 +14,31 @@ bool LoggingEnabled()
     static LONG state = -1;
     LONG current = InterlockedCompareExchange(&state, -1, -1);
     if (current >= 0) return current == 1;
-    DWORD value = 0, size = sizeof(value), type = 0;
-    HKEY key = nullptr;
-    bool enabled = false;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        enabled = RegQueryValueExW(key, L"PrintLog", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
-                      ERROR_SUCCESS &&
-                  type == REG_DWORD && value == 1;
-        RegCloseKey(key);
-    }
+    bool enabled = PrintLogSwitchOn(HKEY_LOCAL_MACHINE, kProductKey);
     InterlockedExchange(&state, enabled ? 1 : 0);
     return enabled;
 }
 
 }  // namespace
 
+bool PrintLogSwitchOn(void* root, const wchar_t* subKey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(static_cast<HKEY>(root), subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD value = 0, size = sizeof(value), type = 0;
+    bool on = RegQueryValueExW(key, L"PrintLog", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+                  ERROR_SUCCESS &&
+              type == REG_DWORD && size == sizeof(value) && value == 1;
+    RegCloseKey(key);
+    return on;
+}
+
 std::wstring FormatDebugLogLine(const wchar_t* format, va_list args)
 {
     wchar_t text[2048];
-    int written = _vsnwprintf(text, _countof(text) - 1, format, args);
+    // A cut text (negative answer) still ends inside the buffer.
+    _vsnwprintf(text, _countof(text) - 1, format, args);
     text[_countof(text) - 1] = L'\0';
-    if (written < 0) text[_countof(text) - 1] = L'\0';
     return std::wstring(L"Nuvex:") + text + L"\r\n";
 }
 

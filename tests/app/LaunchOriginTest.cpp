@@ -1,9 +1,68 @@
-// The launch-origin record: its three shapes and the device-to-drive path turn.
+// The launch-origin record: its three shapes, the device-to-drive path turn,
+// and the record a started child process makes of this test program.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
 
 #include "app/LaunchOrigin.h"
+#include "base/FileVersion.h"
+#include "base/MD5Checksum.h"
 
 namespace {
+
+std::vector<std::wstring> Fields(const std::wstring& record)
+{
+    std::vector<std::wstring> fields;
+    size_t start = 0;
+    for (size_t bar; (bar = record.find(L'|', start)) != std::wstring::npos; start = bar + 1)
+        fields.push_back(record.substr(start, bar - start));
+    fields.push_back(record.substr(start));
+    return fields;
+}
+
+std::wstring OwnPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+// Runs the probe with this program as its parent and returns what it printed.
+std::wstring RunProbe(const std::wstring& channel, DWORD* exitCode)
+{
+    std::wstring probe = OwnPath();
+    probe = probe.substr(0, probe.find_last_of(L'\\') + 1) + L"app_probe.exe";
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return L"<no pipe>";
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring commandLine = L"\"" + probe + L"\" origin \"" + channel + L"\"";
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    std::string output;
+    if (started) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got) output.append(buffer, got);
+        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
+        GetExitCodeProcess(pi.hProcess, exitCode);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(readEnd);
+    if (!started) return L"<probe not started>";
+    std::wstring wide(output.size(), L'\0');
+    wide.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, output.data(), int(output.size()), &wide[0], int(wide.size()))));
+    return wide;
+}
 
 TEST(LaunchOrigin, RecordShapes)
 {
@@ -22,25 +81,56 @@ TEST(LaunchOrigin, RecordShapes)
     EXPECT_EQ(L"null|null|null|null|null|null|null|null", LaunchOriginFallback(L""));
 }
 
+struct DevicePathCase {
+    const wchar_t* devicePath;
+    const wchar_t* drivePath;
+};
+
 TEST(LaunchOrigin, DevicePathsBecomeDrivePaths)
 {
     std::vector<std::pair<std::wstring, std::wstring>> drives = {
-        {L"C:", L"\\Device\\HarddiskVolume2"},
-        {L"D:", L"\\Device\\HarddiskVolume2"},  // a later letter for the same device never wins
+        {L"C:", L"\\Device\\HarddiskVolume1"},
+        {L"D:", L"\\Device\\HarddiskVolume1"},  // a later letter for the same device never wins
         {L"E:", L"\\Device\\CdRom0"},
+        {L"F:", L"\\Device\\HarddiskVolume10"},
     };
-    EXPECT_EQ(L"C:\\Windows\\explorer.exe",
-              DevicePathToDrivePath(L"\\device\\harddiskvolume2\\Windows\\explorer.exe", drives));
-    EXPECT_EQ(L"E:\\setup.exe", DevicePathToDrivePath(L"\\Device\\CdRom0\\setup.exe", drives));
-    EXPECT_EQ(L"\\Device\\Mup\\server\\a.exe", DevicePathToDrivePath(L"\\Device\\Mup\\server\\a.exe", drives));
-    EXPECT_EQ(L"", DevicePathToDrivePath(L"", drives));
+    const DevicePathCase cases[] = {
+        {L"\\device\\harddiskvolume1\\Windows\\explorer.exe", L"C:\\Windows\\explorer.exe"},
+        {L"\\Device\\CdRom0\\setup.exe", L"E:\\setup.exe"},
+        // Volume 1 is no prefix of volume 10: only whole components match.
+        {L"\\Device\\HarddiskVolume10\\x.exe", L"F:\\x.exe"},
+        {L"\\Device\\HarddiskVolume1", L"C:"},
+        {L"\\Device\\HarddiskVolume11\\x.exe", L"\\Device\\HarddiskVolume11\\x.exe"},
+        {L"\\Device\\CdRom01\\x.exe", L"\\Device\\CdRom01\\x.exe"},
+        {L"\\Device\\Mup\\server\\a.exe", L"\\Device\\Mup\\server\\a.exe"},
+        {L"", L""},
+    };
+    for (const DevicePathCase& c : cases) {
+        std::wstring got = DevicePathToDrivePath(c.devicePath, drives);
+        EXPECT_EQ(c.drivePath, got) << std::string(got.begin(), got.end());
+    }
 }
 
-TEST(LaunchOrigin, TheRunningProcessGetsARecordOfTheChannel)
+TEST(LaunchOrigin, AChildNamesThisProgramAsItsOrigin)
 {
-    std::wstring record = BuildLaunchOriginRecord(L"web|gl|official|direct");
-    if (record.empty()) record = LaunchOriginFallback(L"web|gl|official|direct");
-    EXPECT_EQ(0u, record.find(L"web|gl|official|direct|")) << std::string(record.begin(), record.end());
+    DWORD exitCode = 1;
+    std::wstring record = RunProbe(L"probe-channel", &exitCode);
+    std::string shown(record.begin(), record.end());
+    ASSERT_EQ(0u, exitCode) << shown;
+    std::vector<std::wstring> fields = Fields(record);
+    // channel | parent image | description | file version | product | product version | copyright | size | MD5
+    ASSERT_EQ(9u, fields.size()) << shown;
+    EXPECT_EQ(L"probe-channel", fields[0]);
+    EXPECT_EQ(0, _wcsicmp(L"app_unit_tests.exe", fields[1].c_str())) << shown;
+    // Size and digest are read from the parent's file, so its device path was
+    // turned into a drive path that opens.
+    std::wstring own = OwnPath();
+    std::string digest = CMD5Checksum::HexOfFile(own);
+    ASSERT_FALSE(digest.empty());
+    EXPECT_EQ(std::wstring(digest.begin(), digest.end()), fields[8]) << shown;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExW(own.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(FormatSizeField((long long)data.nFileSizeHigh << 32 | data.nFileSizeLow), fields[7]) << shown;
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // Whole MiniSetup processes under Wine: early exits, the single-instance rule
-// and silent runs.
+// and silent runs. They run MiniSetupLocal.exe, a copy whose addresses are on
+// 127.0.0.1 (see process_test.py), and leave the report queue as they found it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <string>
 
 namespace {
@@ -51,7 +53,55 @@ private:
     bool started_ = false;
 };
 
-std::wstring MiniSetup() { return BinFolder() + L"MiniSetup.exe"; }
+std::wstring MiniSetup() { return BinFolder() + L"MiniSetupLocal.exe"; }
+
+const wchar_t* const kQueueKeys[] = {L"Software\\Nuvex_Drp_pos\\DRP\\Processing", L"Software\\Nuvex_Drp_pos\\DRP\\Temp"};
+
+std::set<std::wstring> QueueEntries(const wchar_t* keyName)
+{
+    std::set<std::wstring> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[1024];
+        DWORD length = _countof(name);
+        if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.insert(std::wstring(name, length));
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+// Every test starts with the report queue it finds and leaves it so: packages
+// its runs queued (and could not upload) are removed with their files.
+class WholeRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(MiniSetup().c_str()))
+            << "MiniSetupLocal.exe is missing: run this test through process_test.py";
+        for (size_t i = 0; i < _countof(kQueueKeys); ++i) before_[i] = QueueEntries(kQueueKeys[i]);
+    }
+    void TearDown() override
+    {
+        for (size_t i = 0; i < _countof(kQueueKeys); ++i) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kQueueKeys[i], 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) continue;
+            for (const std::wstring& name : QueueEntries(kQueueKeys[i])) {
+                if (before_[i].count(name)) continue;
+                DeleteFileW(name.c_str());
+                RegDeleteValueW(key, name.c_str());
+                ++removed_;
+            }
+            RegCloseKey(key);
+        }
+        if (removed_) printf("removed %d queue entries the runs left behind\n", removed_);
+    }
+
+private:
+    std::set<std::wstring> before_[2];
+    int removed_ = 0;
+};
 
 HWND FindMarkedWindow()
 {
@@ -86,7 +136,7 @@ bool SetupResultExists()
            ERROR_SUCCESS;
 }
 
-TEST(Process, FutureInstallTimeExitsBeforeAnyRegistryWork)
+TEST_F(WholeRun, FutureInstallTimeExitsBeforeAnyRegistryWork)
 {
     WriteSetupResult();
     Process run(MiniSetup(), L"/S /InstallTime=99999999999");
@@ -95,7 +145,7 @@ TEST(Process, FutureInstallTimeExitsBeforeAnyRegistryWork)
     EXPECT_TRUE(SetupResultExists());
 }
 
-TEST(Process, SilentStartClearsTheLastResultAndExits)
+TEST_F(WholeRun, SilentStartClearsTheLastResultAndExits)
 {
     WriteSetupResult();
     Process run(MiniSetup(), L"-s");
@@ -104,7 +154,7 @@ TEST(Process, SilentStartClearsTheLastResultAndExits)
     EXPECT_FALSE(SetupResultExists());
 }
 
-TEST(Process, SecondInstanceRaisesTheFirstAndExits)
+TEST_F(WholeRun, SecondInstanceRaisesTheFirstAndExits)
 {
     Process first(MiniSetup(), L"");
     ASSERT_TRUE(first.Started());
@@ -125,7 +175,7 @@ TEST(Process, SecondInstanceRaisesTheFirstAndExits)
     EXPECT_EQ(2, first.Wait());
 }
 
-TEST(Process, SilentStartWhileTheServiceRunsExitsWithThree)
+TEST_F(WholeRun, SilentStartWhileTheServiceRunsExitsWithThree)
 {
     std::wstring service = BinFolder() + L"BriskoSvc.exe";
     ASSERT_TRUE(CopyFileW((BinFolder() + L"test_sleeper.exe").c_str(), service.c_str(), FALSE));

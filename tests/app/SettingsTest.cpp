@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/Run.h"
 #include "app/Settings.h"
 #include "app/SettingsArea.h"
+#include "tests/app/TempIni.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ TEST(SettingsArea, CarriesTheDefaultTextWithBomAndZeroFill)
 TEST(Settings, DefaultTextGivesChannelAndAddresses)
 {
     AppSettings settings;
-    ApplySettings(CIniText(EmbeddedText()), 0, settings);
+    ApplySettings(Ini(EmbeddedText()), 0, settings);
     EXPECT_EQ(L"web|gl|official|direct", settings.channelName);
     EXPECT_EQ(L"GL", settings.channelNumber);
     EXPECT_EQ(L"http://dl.brisko-central.example/newver_GL.xml", settings.versionInfoUrl);
@@ -34,18 +34,18 @@ TEST(Settings, DefaultTextGivesChannelAndAddresses)
     EXPECT_EQ(0, settings.silent);
     EXPECT_EQ(0, settings.showTray);
 
-    ApplySettings(CIniText(EmbeddedText()), 600, settings);
+    ApplySettings(Ini(EmbeddedText()), 600, settings);
     EXPECT_EQ(L"http://dl.brisko-east.example/newver_GL.xml", settings.versionInfoUrl);
 }
 
 TEST(Settings, EmptySubDirAndChannelNumberGiveThePlainManifestName)
 {
     AppSettings settings;
-    ApplySettings(CIniText(L"[params]\r\nSubDir=\r\nChannelNumber=\r\n[global]\r\n"
+    ApplySettings(Ini(L"[params]\r\nSubDir=\r\nChannelNumber=\r\n[global]\r\n"
                            L"VERSION_INFO_URL=http://dl.example/%snewver%s.xml\r\n"),
                   0, settings);
     EXPECT_EQ(L"http://dl.example/newver.xml", settings.versionInfoUrl);
-    ApplySettings(CIniText(L"[params]\r\nSubDir=beta/\r\nChannelNumber=NX\r\n[global]\r\n"
+    ApplySettings(Ini(L"[params]\r\nSubDir=beta/\r\nChannelNumber=NX\r\n[global]\r\n"
                            L"VERSION_INFO_URL=http://dl.example/%snewver%s.xml\r\n"),
                   0, settings);
     EXPECT_EQ(L"http://dl.example/beta/newver_NX.xml", settings.versionInfoUrl);
@@ -54,13 +54,13 @@ TEST(Settings, EmptySubDirAndChannelNumberGiveThePlainManifestName)
 TEST(Settings, FlagsOnlyTurnOnWithOne)
 {
     AppSettings settings;
-    ApplySettings(CIniText(L"[params]\r\nSilent=2\r\nShowTray=3\r\n"), 0, settings);
+    ApplySettings(Ini(L"[params]\r\nSilent=2\r\nShowTray=3\r\n"), 0, settings);
     EXPECT_EQ(0, settings.silent);
     EXPECT_EQ(0, settings.showTray);
-    ApplySettings(CIniText(L"[params]\r\nSilent=1\r\nShowTray=1\r\n"), 0, settings);
+    ApplySettings(Ini(L"[params]\r\nSilent=1\r\nShowTray=1\r\n"), 0, settings);
     EXPECT_EQ(1, settings.silent);
     EXPECT_EQ(1, settings.showTray);
-    ApplySettings(CIniText(L"[params]\r\nSilent=0\r\n"), 0, settings);
+    ApplySettings(Ini(L"[params]\r\nSilent=0\r\n"), 0, settings);
     EXPECT_EQ(1, settings.silent);  // settings never turn a switch off
 }
 
@@ -90,13 +90,14 @@ TEST(Settings, ExpandedReadOfAMissingFileIsEmpty)
     EXPECT_EQ(L"", ExpandedRead(L"DataReport", L"ReportURL", L"C:\\no\\such\\folder\\url.ini"));
 }
 
-TEST(StartItems, NxChannelIsTheThirdField)
+TEST(Settings, ExpandedReadOfAFileResolvesItsPlaceholders)
 {
-    EXPECT_EQ(0, IsNxChannel(L"web|gl|official|direct"));
-    EXPECT_EQ(1, IsNxChannel(L"web|gl|partnernx|direct"));
-    EXPECT_EQ(1, IsNxChannel(L"a|b|NX"));
-    EXPECT_EQ(0, IsNxChannel(L"NX|NX"));
-    EXPECT_EQ(0, IsNxChannel(L""));
+    CTempIniFile file(L"[DataReport]\r\nReportURL=http://stat.%domain%/cgi-bin-py/x.cgi\r\n"
+                      L"[domain]\r\ndefault=fallback\r\nfallback=stat-host.example\r\n");
+    ASSERT_TRUE(file.Valid());
+    EXPECT_EQ(L"http://stat.stat-host.example/cgi-bin-py/x.cgi",
+              ExpandedRead(L"DataReport", L"ReportURL", file.File().Path()));
+    EXPECT_EQ(L"", ExpandedRead(L"DataReport", L"Missing", file.File().Path()));
 }
 
 }  // namespace
