@@ -5,7 +5,7 @@ BUILD     ?= build
 JOBS      ?= $(shell nproc)
 TOOLCHAIN := cmake/toolchain-mingw32.cmake
 
-.PHONY: all bootstrap configure build test demo bench clean
+.PHONY: all bootstrap configure build test demo bench clean gallery-texts
 
 all: build
 
@@ -26,6 +26,12 @@ demo: build
 
 bench: build
 	scripts/bench-gnet $(BUILD)
+
+# The start-page texts of every language, drawn under Wine: $(BUILD)/gallery/texts.png
+gallery-texts: configure
+	cmake --build $(BUILD) -j $(JOBS) --target texts_gallery
+	mkdir -p $(BUILD)/gallery
+	cd $(BUILD) && ./wine-run bin/texts_gallery.exe gallery/texts.png
 
 clean:
 	rm -rf $(BUILD)/CMakeFiles $(BUILD)/bin $(BUILD)/host $(BUILD)/generated $(BUILD)/wineprefix
