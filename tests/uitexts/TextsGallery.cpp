@@ -72,6 +72,20 @@ void Fill(HDC dc, RECT box, COLORREF colour)
     DeleteObject(brush);
 }
 
+// Tells on stderr when a text needs more room than its box on the start page.
+void CheckFits(HDC dc, HFONT font, const LanguageEntry& language, const wchar_t* what, const std::wstring& text,
+               int width, int height, UINT format)
+{
+    RECT box = {0, 0, width, 0};
+    HGDIOBJ old = SelectObject(dc, font);
+    DrawTextW(dc, text.c_str(), -1, &box, format | DT_CALCRECT);
+    SelectObject(dc, old);
+    if (box.right > width || box.bottom > height) {
+        fwprintf(stderr, L"texts_gallery: %ls (%ls): %ls needs %ldx%ld, its box is %dx%d\n", language.name.c_str(),
+                 language.key.c_str(), what, box.right, box.bottom, width, height);
+    }
+}
+
 // One language: the start page's texts at their places (shifted up by 90),
 // the panel line, the progress and failure texts, and the pop-up list.
 void DrawTile(HDC dc, int top, CTextTable& table, int language, const Fonts& fonts)
@@ -114,6 +128,13 @@ void DrawTile(HDC dc, int top, CTextTable& table, int language, const Fonts& fon
     Text(dc, fonts.small, kWhite, table.Text(IDS_TrayToolTip_Background), RECT{420, top + 90, 620, top + 106}, line);
     Text(dc, fonts.small, kWhite, table.Text(IDS_StartToDownload), RECT{420, top + 106, 620, top + 122}, line);
     Text(dc, fonts.small, kWhite, table.Text(IDS_ErrorNoSpace), RECT{420, top + 122, 620, top + 138}, line);
+
+    CheckFits(dc, fonts.small, entry, L"the statement", table.Text(IDS_PreInstallStatement), 258, 30, wrapped);
+    CheckFits(dc, fonts.button, entry, L"the Install label", table.Text(IDS_ButtonInstall), 92, 51,
+              DT_SINGLELINE);
+    CheckFits(dc, fonts.small, entry, L"a language name", entry.name, 65, 24, DT_SINGLELINE);
+    CheckFits(dc, fonts.small, entry, L"the privacy link", table.Text(IDS_ViewPrivacyPolicy), 200, 15, DT_SINGLELINE);
+    CheckFits(dc, fonts.small, entry, L"the licence link", table.Text(IDS_Licence), 200, 15, DT_SINGLELINE);
 
     HFONT listFont = fonts.small;
     std::vector<std::wstring> names = table.DisplayNames();
