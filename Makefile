@@ -7,7 +7,7 @@ BUILD     ?= build
 JOBS      ?= $(shell nproc)
 TOOLCHAIN := cmake/toolchain-mingw32.cmake
 
-.PHONY: all bootstrap configure build test demo bench gallery clean distclean
+.PHONY: all bootstrap configure build test demo bench gallery gallery-texts clean distclean
 
 all: build
 
@@ -29,11 +29,18 @@ demo: build
 bench: build
 	scripts/bench-gnet $(BUILD)
 
-# Every image and control state drawn through the toolkit: $(BUILD)/gallery/toolkit.png
-gallery: configure
+# Every image and control state drawn through the toolkit ($(BUILD)/gallery/toolkit.png)
+# and the start-page texts of every language ($(BUILD)/gallery/texts.png).
+gallery: gallery-texts
 	cmake --build $(BUILD) -j $(JOBS) --target lessdui_gallery
 	mkdir -p $(BUILD)/gallery
 	$(BUILD)/wine-run $(BUILD)/bin/lessdui_gallery.exe $(BUILD)/gallery/toolkit.png
+
+# The start-page texts of every language, drawn under Wine: $(BUILD)/gallery/texts.png
+gallery-texts: configure
+	cmake --build $(BUILD) -j $(JOBS) --target texts_gallery
+	mkdir -p $(BUILD)/gallery
+	cd $(BUILD) && ./wine-run bin/texts_gallery.exe gallery/texts.png
 
 # The cross-built dependencies (build/deps) take minutes to make and are kept.
 clean:
