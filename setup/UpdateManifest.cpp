@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <cwctype>
 #include <iterator>
 
 #include <rapidxml/rapidxml.hpp>
