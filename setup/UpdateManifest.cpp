@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <cwctype>
 #include <iterator>
 
 #include <rapidxml/rapidxml.hpp>
 #include <rapidxml/rapidxml_print.hpp>
 
+#include "base/DebugLog.h"
 #include "base/MD5Checksum.h"
 #include "base/TextConvert.h"
 #include "report/Report.h"
@@ -221,27 +223,38 @@ bool IsHttpAddress(const std::wstring& url)
 
 bool ParseUpdateManifest(std::string bytes, UpdateManifest* manifest, std::string* checkCopy)
 {
-    if (bytes.size() > kMaxManifestBytes || !NestingWithinLimit(bytes))
+    if (bytes.size() > kMaxManifestBytes || !NestingWithinLimit(bytes)) {
+        DebugLog(L"Manifest refused: %u bytes or nested too deeply", static_cast<unsigned>(bytes.size()));
         return false;
+    }
     bytes.push_back('\0');  // the parser reads up to the terminating zero
     try {
         rapidxml::xml_document<char> doc;
         doc.parse<0>(&bytes[0]);
         rapidxml::xml_node<char>* root = doc.first_node("update_info");
         rapidxml::xml_node<char>* item = root ? root->first_node("item") : nullptr;
-        if (item == nullptr)
+        if (item == nullptr) {
+            DebugLog(L"Manifest refused: no update_info with an item");
             return false;
+        }
         UpdateManifest read = *manifest;
         read.listMd5 = AttributeText(root, "md5");
         ReadItem(item, &read);
-        if (!IsPlainFileName(read.name) || !IsHttpAddress(read.url))
+        if (!IsPlainFileName(read.name) || !IsHttpAddress(read.url)) {
+            DebugLog(L"Manifest refused: package name \"%s\" or address \"%s\" is not usable", read.name.c_str(),
+                     read.url.c_str());
             return false;
+        }
         if (checkCopy != nullptr)
             *checkCopy = PrintCheckCopy(&doc, root);
         *manifest = read;
         return true;
+    } catch (const rapidxml::parse_error& error) {
+        DebugLog(L"Manifest refused: %hs", error.what());
+        return false;
     } catch (...) {
-        // rapidxml reports malformed XML by throwing; memory exhaustion too.
+        // Memory exhaustion while parsing or printing.
+        DebugLog(L"Manifest refused: out of memory");
         return false;
     }
 }

@@ -104,7 +104,7 @@ protected:
     }
 
     // Runs the installer with `arguments`, dispatching the window's messages
-    // until it ends; returns its exit code (or a failure after a minute).
+    // until it ends; returns its exit code (or a failure after four minutes).
     DWORD Run(const std::wstring& arguments)
     {
         std::wstring line = L"\"" + DemoInstallerPath() + L"\" " + arguments;
@@ -115,7 +115,7 @@ protected:
             ADD_FAILURE() << "DemoInstaller.exe did not start: " << GetLastError();
             return 0xFFFFFFFF;
         }
-        const DWORD deadline = GetTickCount() + 60000;
+        const DWORD deadline = GetTickCount() + 240000;
         for (;;) {
             const DWORD now = GetTickCount();
             if (static_cast<LONG>(deadline - now) <= 0) {

