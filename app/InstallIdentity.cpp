@@ -47,27 +47,53 @@ void CopyHardwareId(wchar_t* buffer, size_t bufferChars)
     for (size_t i = 0; i <= length; ++i) buffer[i] = wchar_t(static_cast<unsigned char>(id[i]));
 }
 
+// Runs the enclosed work as the user of a token. Reverting and closing happen
+// on every path out, an exception included, so the calling thread never
+// stays impersonated and an own token never leaks.
+class CImpersonation {
+public:
+    CImpersonation(HANDLE token, bool ownsToken) : token_(token), ownsToken_(ownsToken)
+    {
+        active_ = token_ && ImpersonateLoggedOnUser(token_);
+    }
+    ~CImpersonation()
+    {
+        if (active_) RevertToSelf();
+        if (ownsToken_ && token_) CloseHandle(token_);
+    }
+    CImpersonation(const CImpersonation&) = delete;
+    CImpersonation& operator=(const CImpersonation&) = delete;
+    bool HasToken() const { return token_ != nullptr; }
+    bool Active() const { return active_; }
+
+private:
+    HANDLE token_;
+    bool ownsToken_;
+    bool active_ = false;
+};
+
+}  // namespace
+
 // The parts made as the interactive user, then the hardware parts as the
 // process's own user.
-InstallIdentityResult BuildFullIdentity(HANDLE userToken, size_t bufferChars)
+InstallIdentityResult BuildFullInstallIdentity(const InstallIdentityEnvironment& environment, HANDLE userToken,
+                                               size_t bufferChars)
 {
-    const InstallIdentityEnvironment environment;
     // Lets a service ask for the console user's token; harmless when refused.
     TryEnablePrivilege(L"SeTcbPrivilege");
-    HANDLE ownToken = userToken ? nullptr : InteractiveUserToken();
-    HANDLE token = userToken ? userToken : ownToken;
-    bool impersonating = token && ImpersonateLoggedOnUser(token);
-    // Without a token the part is made as the process's own user; a token
-    // that cannot be impersonated leaves the user part empty.
-    bool makeUserPart = !token || impersonating;
-    InstallIdentityResult result = ComposeUserIdentity(environment, bufferChars, makeUserPart);
-    if (impersonating) RevertToSelf();
-    if (ownToken) CloseHandle(ownToken);
+    InstallIdentityResult result;
+    {
+        HANDLE token = userToken;
+        if (!token) token = environment.interactiveUserToken ? environment.interactiveUserToken() : InteractiveUserToken();
+        CImpersonation user(token, token != userToken);
+        // Without a token the part is made as the process's own user; a token
+        // that cannot be impersonated leaves the user part empty.
+        const bool makeUserPart = !user.HasToken() || user.Active();
+        result = ComposeUserIdentity(environment, bufferChars, makeUserPart);
+    }
     result.text = AddHardwareParts(environment, result.text);
     return result;
 }
-
-}  // namespace
 
 int BuildInstallIdentity(HANDLE userToken, wchar_t* buffer, size_t bufferChars, int hardwareOnly)
 {
@@ -76,7 +102,14 @@ int BuildInstallIdentity(HANDLE userToken, wchar_t* buffer, size_t bufferChars, 
         return 1;
     }
     if (!buffer || bufferChars == 0) return 0;
-    InstallIdentityResult result = BuildFullIdentity(userToken, bufferChars);
-    CopyToBuffer(result.text, buffer, bufferChars);
-    return result.storedId ? 1 : 0;
+    try {
+        const InstallIdentityEnvironment environment;
+        InstallIdentityResult result = BuildFullInstallIdentity(environment, userToken, bufferChars);
+        CopyToBuffer(result.text, buffer, bufferChars);
+        return result.storedId ? 1 : 0;
+    } catch (...) {
+        // Nothing escapes to the start-up code; the identity stays empty.
+        buffer[0] = 0;
+        return 0;
+    }
 }

@@ -13,6 +13,13 @@
 // Returns 1 when a "brisko-id" value was stored or found (always 1 in mode 1), else 0.
 int BuildInstallIdentity(HANDLE userToken, wchar_t* buffer, size_t bufferChars, int hardwareOnly);
 
+struct InstallIdentityEnvironment;
+struct InstallIdentityResult;
+// Mode 0 with its inputs given: `userToken` is the caller's (never closed);
+// without one, the environment's interactive-user token is taken and closed.
+InstallIdentityResult BuildFullInstallIdentity(const InstallIdentityEnvironment& environment, HANDLE userToken,
+                                               size_t bufferChars);
+
 // True when "BriskoSvc.exe" is in the system's process list.
 bool IsProductServiceRunning();
 

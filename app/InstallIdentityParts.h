@@ -75,6 +75,9 @@ struct InstallIdentityEnvironment {
     std::function<std::wstring()> userSid = CurrentUserSidText;
     std::function<std::unique_ptr<IInstallValueStore>()> openStore = OpenUserValueStore;
     std::function<std::wstring()> newUuid = NewUuidText;
+    // The interactive user's token (owned by the caller, who closes it); when
+    // empty, the console session's user is asked.
+    std::function<HANDLE()> interactiveUserToken;
     InstallIdentityEnvironment();
 };
 

@@ -47,7 +47,7 @@ Bytes Control(HANDLE device, uint32_t code, const Bytes& input, size_t answerSiz
 class SystemDevices : public IDiskDevices {
 public:
     bool SmartIdeDeviceMap(int driveNumber, uint8_t& ideDeviceMap) override;
-    Bytes SmartReceiveDriveData(int driveNumber, const Bytes& request) override;
+    bool SmartReceiveDriveData(int driveNumber, const Bytes& request, Bytes& answer) override;
     Bytes StorageDeviceDescriptor(int driveNumber, size_t answerSize) override;
     Bytes MiniportIdentify(int controller, int driveOnController, uint32_t length, size_t answerSize) override;
 };
@@ -70,16 +70,13 @@ bool SystemDevices::SmartIdeDeviceMap(int driveNumber, uint8_t& ideDeviceMap)
     return true;
 }
 
-Bytes SystemDevices::SmartReceiveDriveData(int driveNumber, const Bytes& request)
+bool SystemDevices::SmartReceiveDriveData(int driveNumber, const Bytes& request, Bytes& answer)
 {
     DeviceHandle device(OpenDevice("\\\\.\\PhysicalDrive%d", driveNumber, GENERIC_READ | GENERIC_WRITE));
-    if (!device.IsOpen()) return Bytes();
-    Bytes answer(kSendCmdOutSize, 0);
-    answer[1] = uint8_t(kIdentifyDataSize >> 8);  // cBufferSize = 512
+    if (!device.IsOpen() || answer.empty()) return false;
     DWORD returned = 0;
-    BOOL ok = DeviceIoControl(device.Get(), kSmartRcvDriveData, const_cast<uint8_t*>(request.data()),
-                              DWORD(request.size()), answer.data(), DWORD(answer.size()), &returned, nullptr);
-    return ok ? answer : Bytes();
+    return DeviceIoControl(device.Get(), kSmartRcvDriveData, const_cast<uint8_t*>(request.data()),
+                           DWORD(request.size()), answer.data(), DWORD(answer.size()), &returned, nullptr) != FALSE;
 }
 
 Bytes SystemDevices::StorageDeviceDescriptor(int driveNumber, size_t answerSize)

@@ -11,8 +11,10 @@ public:
     virtual ~IDiskDevices() = default;
     // SMART_GET_VERSION on "\\.\PhysicalDrive<n>"; false when it fails.
     virtual bool SmartIdeDeviceMap(int driveNumber, uint8_t& ideDeviceMap) = 0;
-    // SMART_RCV_DRIVE_DATA with the request; the 528-byte answer or empty.
-    virtual Bytes SmartReceiveDriveData(int driveNumber, const Bytes& request) = 0;
+    // SMART_RCV_DRIVE_DATA with the request into `answer`, which the caller
+    // sizes and presets: a driver may succeed without filling any of it.
+    // Returns the call's result.
+    virtual bool SmartReceiveDriveData(int driveNumber, const Bytes& request, Bytes& answer) = 0;
     // IOCTL_STORAGE_QUERY_PROPERTY opened with access 0; the answer or empty.
     virtual Bytes StorageDeviceDescriptor(int driveNumber, size_t answerSize) = 0;
     // IOCTL_SCSI_MINIPORT identify on "\\.\Scsi<c>:"; the whole answer or empty.

@@ -76,8 +76,12 @@ std::string DiskImpl::SerialBySmart()
         uint8_t map = 0;
         if (!devices_.SmartIdeDeviceMap(drive, map) || map == 0) continue;
         uint8_t command = IdentifyCommandForDrive(map, drive);
-        Bytes answer = devices_.SmartReceiveDriveData(drive, BuildSmartIdentifyRequest(drive, command));
-        if (answer.size() < kSendCmdOutDataOffset || ReadLe32(answer.data()) <= kMinimumSmartAnswer) continue;
+        // The answer's cBufferSize starts at 0, so only a driver that really
+        // filled the block passes the size check.
+        Bytes answer(kSendCmdOutSize, 0);
+        if (!devices_.SmartReceiveDriveData(drive, BuildSmartIdentifyRequest(drive, command), answer) ||
+            answer.size() < kSendCmdOutDataOffset || ReadLe32(answer.data()) <= kMinimumSmartAnswer)
+            continue;
         return SmartAnswerSerial(answer, false);
     }
     return std::string();
@@ -113,8 +117,11 @@ std::string ReadFirstDiskSerial(IDiskDevices& devices)
 {
     for (int drive = 0; drive < kFirstDiskDriveCount; ++drive) {
         std::string serial;
-        Bytes smart = devices.SmartReceiveDriveData(drive, BuildPlainIdentifyRequest());
-        if (!smart.empty()) serial = TrimWhiteSpace(SmartAnswerSerial(smart, true));
+        // This reader presets cBufferSize to 512 and trusts the call's result.
+        Bytes smart(kSendCmdOutSize, 0);
+        smart[1] = uint8_t(kIdentifyDataSize >> 8);
+        if (devices.SmartReceiveDriveData(drive, BuildPlainIdentifyRequest(), smart))
+            serial = TrimWhiteSpace(SmartAnswerSerial(smart, true));
         if (serial.empty()) {
             Bytes answer = devices.MiniportIdentify(drive / 2, drive % 2, kFirstDiskMiniportLength,
                                                     kFirstDiskMiniportAnswerSize);

@@ -119,12 +119,14 @@ std::string DecideHardwareId(IdentityStore& store, const SourceValues& values, c
     return id;
 }
 
-std::string ComputeHardwareId(const std::wstring& storePath, const SourceValues& values, const GuidMaker& newGuid)
+std::string ComputeHardwareId(const std::wstring& storePath, const SourceValues& values, const GuidMaker& newGuid,
+                              const StoreStep& afterLoad)
 {
     IdentityStore store;
-    store.Load(storePath);
+    const bool loaded = store.Load(storePath);
+    if (afterLoad) afterLoad();
     std::string id = DecideHardwareId(store, values, newGuid);
-    store.Save();
+    if (loaded) store.Save();
     return id;
 }
 

@@ -34,9 +34,16 @@ std::string FormatGuidId(unsigned long data1, unsigned short data2, unsigned sho
 // for one and returns the hardware id. Does not load or save the store.
 std::string DecideHardwareId(IdentityStore& store, const SourceValues& values, const GuidMaker& newGuid);
 
+// Called between the load and the save of the store (tests use it to change
+// what another program would see at that moment).
+using StoreStep = std::function<void()>;
+
 // Load, decide, save: the whole computation over the store at `storePath`.
+// The store is saved only when it was loaded: a store whose lock could not
+// be had holds nothing of the file, and writing it would replace the shared
+// file with an id made from scratch.
 std::string ComputeHardwareId(const std::wstring& storePath, const SourceValues& values,
-                              const GuidMaker& newGuid = NewGuidId);
+                              const GuidMaker& newGuid = NewGuidId, const StoreStep& afterLoad = StoreStep());
 
 // The values of the machine's own processor, disks and adapters.
 SourceValues CollectSourceValues();

@@ -14,10 +14,24 @@ ItemClass ClassOfItem(uint32_t id)
 }
 
 namespace {
+bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+}  // namespace
+
+// Cut to what a 16-bit length can carry, never between the two halves of a
+// surrogate pair.
+size_t StoredTextLength(const std::wstring& text)
+{
+    if (text.size() <= kMaxTextUnits) return text.size();
+    return IsHighSurrogate(text[kMaxTextUnits - 1]) ? kMaxTextUnits - 1 : kMaxTextUnits;
+}
+
 std::wstring CutText(const std::wstring& text)
 {
-    return text.size() > kMaxTextUnits ? text.substr(0, kMaxTextUnits) : text;
+    return text.size() <= kMaxTextUnits ? text : text.substr(0, StoredTextLength(text));
 }
+
+namespace {
 
 void AppendText(PackageBytes& bytes, const std::wstring& text)
 {
@@ -74,6 +88,7 @@ int CBRKBody::Serialize(uint8_t* buffer, uint32_t* length)
 
 void CBRKBody::Clear()
 {
+    itemsSize_ = 0;
     counters_.clear();
     lists_.clear();
     values_.clear();
@@ -87,8 +102,73 @@ int CBRKBody::ApplyParam(const ParamBase& param)
     return 1;
 }
 
+// Record sizes: a value record is 5 bytes of id and type, then 4 bytes of
+// integer or 2 + 2n + 2 bytes of text; a list record is 11 bytes before its
+// entries of 4 bytes (integers) or 2n + 4 bytes (texts); a counter is 8 bytes.
+int64_t CBRKBody::SizeChangeOfText(uint32_t id, const std::wstring& text) const
+{
+    const int64_t units = int64_t(StoredTextLength(text));
+    switch (ClassOfItem(id)) {
+    case ItemClass::Value: {
+        if (id == kChannelItemId) return 0;  // the channel record is always there
+        auto found = values_.find(id);
+        if (found == values_.end()) return 9 + 2 * units;
+        if (found->second.type != kValueText) return 0;
+        return 2 * (units - int64_t(found->second.text.size()));
+    }
+    case ItemClass::List: {
+        auto found = lists_.find(id);
+        if (found == lists_.end()) return 11 + 2 * units + 4;
+        if (found->second.type != kListTexts || found->second.Count() >= kMaxListValues) return 0;
+        return 2 * units + 4;
+    }
+    default: return 0;
+    }
+}
+
+int64_t CBRKBody::SizeChangeOfInt(uint32_t id) const
+{
+    switch (ClassOfItem(id)) {
+    case ItemClass::Value: {
+        if (id == kChannelItemId) return 0;
+        return values_.count(id) ? 0 : 9;
+    }
+    case ItemClass::List: {
+        auto found = lists_.find(id);
+        if (found == lists_.end()) return 11 + 4;
+        if (found->second.type != kListInts || found->second.Count() >= kMaxListValues) return 0;
+        return 4;
+    }
+    case ItemClass::Counter: return counters_.count(id) ? 0 : 8;
+    default: return 0;
+    }
+}
+
+uint64_t CBRKBody::PackageSize() const
+{
+    return uint64_t(itemsSize_) + 9 + 2 * StoredTextLength(channel_);
+}
+
+uint64_t CBRKBody::GrowthOfText(uint32_t id, const std::wstring& text) const
+{
+    int64_t change = SizeChangeOfText(id, text);
+    return change > 0 ? uint64_t(change) : 0;
+}
+
+uint64_t CBRKBody::GrowthOfInt(uint32_t id) const
+{
+    int64_t change = SizeChangeOfInt(id);
+    return change > 0 ? uint64_t(change) : 0;
+}
+
+bool CBRKBody::HasItems() const
+{
+    return !counters_.empty() || !lists_.empty() || values_.size() > values_.count(kChannelItemId);
+}
+
 int CBRKBody::SetTextItem(uint32_t id, const std::wstring& text)
 {
+    const int64_t change = SizeChangeOfText(id, text);
     switch (ClassOfItem(id)) {
     case ItemClass::Value: {
         auto found = values_.find(id);
@@ -109,12 +189,14 @@ int CBRKBody::SetTextItem(uint32_t id, const std::wstring& text)
     }
     default: return 0;
     }
+    itemsSize_ += change;
     SetChanged(1);
     return 1;
 }
 
 int CBRKBody::SetIntItem(uint32_t id, int32_t value)
 {
+    const int64_t change = SizeChangeOfInt(id);
     switch (ClassOfItem(id)) {
     case ItemClass::Value: {
         auto found = values_.find(id);
@@ -141,6 +223,7 @@ int CBRKBody::SetIntItem(uint32_t id, int32_t value)
     }
     default: return 0;
     }
+    itemsSize_ += change;
     SetChanged(1);
     return 1;
 }

@@ -2,8 +2,11 @@
 
 #include <vector>
 
+#include "report/PackageWrite.h"
+
 uint32_t Component::WriteTo(HANDLE file)
 {
+    writeComplete_ = false;
     if (file == nullptr || file == INVALID_HANDLE_VALUE) return 0;
     uint32_t needed = 0;
     Serialize(nullptr, &needed);
@@ -15,12 +18,8 @@ uint32_t Component::WriteTo(HANDLE file)
     }
     uint32_t length = needed;
     if (!Serialize(buffer.data(), &length)) return 0;
-    uint32_t written = 0;
-    while (written < length) {
-        DWORD chunk = 0;
-        if (!WriteFile(file, buffer.data() + written, length - written, &chunk, nullptr) || chunk == 0) break;
-        written += chunk;
-    }
-    if (written == length) SetChanged(0);
+    DWORD written = 0;
+    writeComplete_ = WriteAllPackageBytes(file, buffer.data(), length, &written);
+    if (writeComplete_) SetChanged(0);
     return written;
 }

@@ -21,9 +21,12 @@ public:
     virtual int IsChanged() { return changed_; }
     virtual void Clear() {}
     virtual int ApplyParam(const ParamBase& param) { return 0; }
+    // Whether the last WriteTo put every byte of the part into the file.
+    bool WriteComplete() const { return writeComplete_; }
 
 protected:
     int changed_ = 0;
+    bool writeComplete_ = false;
 };
 
 class Headerbase : public Component {};

@@ -9,6 +9,8 @@
 #include "report/BRKBody.h"
 #include "report/BRKHeader.h"
 #include "report/OpenSecurity.h"
+#include "report/PackageWrite.h"
+#include "report/ReportFolderFile.h"
 #include "report/ReportLocations.h"
 #include "report/ReportQueue.h"
 #include "report/ZelBody1.h"
@@ -18,7 +20,9 @@ public:
     CSetTextTask(Filebase* owner, uint32_t id, const wchar_t* text) : owner_(owner), id_(id), text_(text) {}
     void Run() override
     {
-        if (owner_->body_) owner_->body_->SetTextItem(id_, text_);
+        if (!owner_->body_) return;
+        owner_->BeforeItem(id_, &text_);
+        owner_->body_->SetTextItem(id_, text_);
     }
 
 private:
@@ -122,16 +126,31 @@ void Filebase::FinishOpenFile()
     Reset();
 }
 
+bool Filebase::WriteParts(uint64_t& written)
+{
+    if (!BeforeWrite()) return false;
+    bool complete = true;
+    for (Component* part : {static_cast<Component*>(header_.get()), static_cast<Component*>(body_.get()), third_.get()}) {
+        if (!part) continue;
+        written += part->WriteTo(file_);
+        complete = complete && part->WriteComplete();
+    }
+    return complete && AfterWrite();
+}
+
 int Filebase::Save(int final)
 {
     if (HasChanges()) {
         if (file_ == INVALID_HANDLE_VALUE && !OpenNewFile()) return 0;
         uint64_t written = 0;
-        if (BeforeWrite()) {
-            if (header_) written += header_->WriteTo(file_);
-            if (body_) written += body_->WriteTo(file_);
-            if (third_) written += third_->WriteTo(file_);
-            AfterWrite();
+        if (!WriteParts(written)) {
+            // A short write (a full disk): the file now holds a package cut
+            // off mid-record. It is neither finished nor queued; it keeps its
+            // ".tmp" name and Temp entry, and the items stay in memory marked
+            // as changed, so the next save writes the whole package again.
+            if (body_) body_->SetChanged(1);
+            if (third_) third_->SetChanged(1);
+            return 0;
         }
         if (written >= kFinishSize || final) {
             FinishOpenFile();
@@ -147,6 +166,13 @@ void Filebase::Finish(const std::wstring& tmpPath)
 {
     wchar_t datPath[MAX_PATH + 8] = {};
     if (tmpPath.size() >= MAX_PATH) return;
+    // Only our own packages are renamed; the folder stays held meanwhile.
+    CReportFolderFile file(tmpPath, L".tmp", false);
+    if (file.Missing()) {
+        DeleteQueueValue(TempKeyPath(), tmpPath);
+        return;
+    }
+    if (!file.Owned()) return;
     wcscpy(datPath, tmpPath.c_str());
     PathRenameExtensionW(datPath, L".dat");
     if (MoveFileW(tmpPath.c_str(), datPath)) {
@@ -162,18 +188,17 @@ void Filebase::Finish(const std::wstring& tmpPath)
 void Filebase::Recover()
 {
     for (const QueueEntry& entry : ListQueueValues(TempKeyPath(), 1000, 2000)) {
-        // The Temp key is writable by every user: only our own packages are
-        // ever renamed; anything else is dropped from the key and left alone.
-        if (IsReportFolderFile(entry.first, L".tmp"))
-            Finish(entry.first);
-        else
-            DeleteQueueValue(TempKeyPath(), entry.first);
+        // The Temp key is shared: entries for files outside our report folder
+        // are other programs' crash recovery and stay as they are.
+        if (IsReportFolderFile(entry.first, L".tmp")) Finish(entry.first);
     }
 }
 
 void Filebase::ApplyInt(WPARAM id, LPARAM value)
 {
-    if (body_) body_->SetIntItem(uint32_t(id), int32_t(value));
+    if (!body_) return;
+    BeforeItem(uint32_t(id), nullptr);
+    body_->SetIntItem(uint32_t(id), int32_t(value));
 }
 
 void Filebase::PostInt(uint32_t id, int32_t value) { worker_->Post(&Filebase::ApplyInt, id, LPARAM(value)); }
@@ -207,16 +232,27 @@ bool CBRKFileImpl::BeforeWrite()
     return SetFilePointerEx(File(), zero, nullptr, FILE_BEGIN) != 0;
 }
 
-void CBRKFileImpl::AfterWrite() { FixBodyLength(File()); }
+bool CBRKFileImpl::AfterWrite() { return FixBodyLength(File()); }
 
-void FixBodyLength(HANDLE file)
+// Every package must stay uploadable: when a write would carry the package
+// past the upload limit, the package so far is finished first and the write
+// goes into the next one.
+void CBRKFileImpl::BeforeItem(uint32_t id, const std::wstring* text)
 {
-    if (file == INVALID_HANDLE_VALUE) return;
-    FlushFileBuffers(file);
+    CBRKBody* body = static_cast<CBRKBody*>(Body());
+    const uint64_t growth = text ? body->GrowthOfText(id, *text) : body->GrowthOfInt(id);
+    if (growth == 0 || !body->HasItems()) return;
+    if (uint64_t(kHeaderSize) + body->PackageSize() + growth > kFinishSize) Save(1);
+}
+
+bool FixBodyLength(HANDLE file)
+{
+    if (file == INVALID_HANDLE_VALUE) return false;
     // A rewrite may be shorter than the one before it.
-    SetEndOfFile(file);
+    if (!FlushFileBuffers(file) || !SetEndOfFile(file)) return false;
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart < kHeaderSize) return;
+    if (!GetFileSizeEx(file, &size)) return false;
+    if (size.QuadPart < kHeaderSize) return true;
     uint32_t bodyLength = uint32_t(size.QuadPart - kHeaderSize);
     uint8_t bytes[4] = {uint8_t(bodyLength), uint8_t(bodyLength >> 8), uint8_t(bodyLength >> 16),
                         uint8_t(bodyLength >> 24)};
@@ -225,25 +261,6 @@ void FixBodyLength(HANDLE file)
     LARGE_INTEGER end = {};
     end.QuadPart = size.QuadPart;
     DWORD written = 0;
-    if (SetFilePointerEx(file, offset, nullptr, FILE_BEGIN)) WriteFile(file, bytes, 4, &written, nullptr);
-    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
-}
-
-bool IsReportFolderFile(const std::wstring& path, const wchar_t* extension)
-{
-    std::wstring folder = ReportFolder();
-    if (folder.empty() || path.size() >= MAX_PATH) return false;
-    wchar_t full[MAX_PATH] = {};
-    DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH) return false;
-    // The name as given must already be the plain full path: no "..", no
-    // forward slashes, no device prefixes.
-    if (_wcsicmp(full, path.c_str()) != 0) return false;
-    std::wstring fullPath(full);
-    if (fullPath.size() <= folder.size() + 1) return false;
-    if (_wcsnicmp(fullPath.c_str(), folder.c_str(), folder.size()) != 0 || fullPath[folder.size()] != L'\\')
-        return false;
-    std::wstring name = fullPath.substr(folder.size() + 1);
-    if (name.find(L'\\') != std::wstring::npos || name.find(L':') != std::wstring::npos) return false;
-    return _wcsicmp(PathFindExtensionW(name.c_str()), extension) == 0;
+    bool ok = SetFilePointerEx(file, offset, nullptr, FILE_BEGIN) && WriteAllPackageBytes(file, bytes, 4, &written);
+    return SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ok;
 }

@@ -10,7 +10,9 @@
 #include "report/Component.h"
 #include "report/TaskMgr.h"
 
-constexpr uint32_t kFinishSize = 0xA00000;  // a package is finished once it reaches 10 MiB
+// The upload limit: a package is finished once it reaches 10 MiB and is never
+// written past it.
+constexpr uint32_t kFinishSize = 0xA00000;
 constexpr UINT_PTR kSaveTimerId = 6789;
 constexpr UINT kSaveIntervalMs = 60000;
 
@@ -29,10 +31,14 @@ public:
     // Moves every finishable Temp entry of the report folder into the queue.
     virtual void Recover();
     virtual std::wstring MakeFilePath();
-    virtual void AfterWrite() {}
+    // False when the finishing touches could not be written.
+    virtual bool AfterWrite() { return true; }
     virtual bool BeforeWrite() { return true; }
+    // On the worker, before an item write (text null for integers).
+    virtual void BeforeItem(uint32_t id, const std::wstring* text) {}
 
-    // Worker side. Returns 0 only when a needed file could not be created.
+    // Worker side. Returns 0 when a needed file could not be created or the
+    // package could not be written whole; the items then stay for the next save.
     int Save(int final);
     // Renames a ".tmp" package to ".dat" and queues it for upload.
     void Finish(const std::wstring& tmpPath);
@@ -43,7 +49,8 @@ public:
     // Saves on the worker after everything posted before and waits for it; on
     // the calling thread when the worker has no window any more.
     int SaveNow(int final);
-    void Close() { SaveNow(1); }
+    // 1 when the package was finished and queued (or there was nothing to write).
+    int Close() { return SaveNow(1); }
 
     const std::wstring& FilePath() const { return path_; }
     Bodybase* Body() const { return body_.get(); }
@@ -60,6 +67,7 @@ private:
     void ApplyInt(WPARAM id, LPARAM value);
     void SaveTask(WPARAM final, LPARAM result);
     bool HasChanges() const;
+    bool WriteParts(uint64_t& written);
     bool OpenNewFile();
     void CloseFile();
     void FinishOpenFile();
@@ -81,13 +89,12 @@ public:
     CBRKFileImpl();
     // Tests choose the header's identity text.
     explicit CBRKFileImpl(const std::string& identity);
-    void AfterWrite() override;
+    bool AfterWrite() override;
     bool BeforeWrite() override;
+    void BeforeItem(uint32_t id, const std::wstring* text) override;
 };
 
 // Writes the body length at offset 276 and cuts the file after the last byte
 // written, so the length always equals the file size minus the header.
-void FixBodyLength(HANDLE file);
-// True when path names a file directly inside the report folder with the
-// given extension (".tmp", ".dat", ".raw"), compared without letter case.
-bool IsReportFolderFile(const std::wstring& path, const wchar_t* extension);
+// False when any of it fails.
+bool FixBodyLength(HANDLE file);

@@ -83,7 +83,12 @@ void CReportManager::Send(int mode)
         for (auto& entry : reports_) entry.second->Close();
     }
     if (CountQueueValues(ProcessingKeyPath()) == 0) return;
-    if (mode == 1 && worker_.Post(&CReportManager::RunUploadPass, 0, 0)) return;
+    // Mode 1 callers include the window thread: when the manager's worker
+    // cannot take the pass, the queue simply waits for the next send.
+    if (mode == 1) {
+        worker_.Post(&CReportManager::RunUploadPass, 0, 0);
+        return;
+    }
     UploadPass();
 }
 

@@ -24,6 +24,8 @@ public:
     // Closes and destroys every report; no upload.
     void Shutdown();
     bool HasReport(int kind);
+    // The thread that runs background upload passes.
+    CTaskMgrTmpl<CReportManager>& Worker() { return worker_; }
 
 private:
     CReportManager();

@@ -8,6 +8,7 @@
 
 #include "report/Filebase.h"
 #include "report/OpenSecurity.h"
+#include "report/ReportFolderFile.h"
 #include "report/ReportLocations.h"
 #include "report/ReportQueue.h"
 #include "report/http/HttpClient.h"
@@ -39,9 +40,15 @@ private:
 
 enum class PostOutcome { Delivered, Refused, Failed };
 
+constexpr DWORD kRequestTimeout = 408;
+constexpr DWORD kTooManyRequests = 429;
+
+// A 4xx answer refuses the package for good, except a server timeout or rate
+// limiting, which say "not now" like a 5xx.
 PostOutcome OutcomeOfStatus(DWORD status)
 {
     if (status >= 200 && status < 300) return PostOutcome::Delivered;
+    if (status == kRequestTimeout || status == kTooManyRequests) return PostOutcome::Failed;
     if (status >= 400 && status < 500) return PostOutcome::Refused;
     return PostOutcome::Failed;
 }
@@ -65,11 +72,6 @@ bool EndsWithNoCase(const std::wstring& text, const wchar_t* suffix)
 {
     size_t length = wcslen(suffix);
     return text.size() >= length && _wcsicmp(text.c_str() + text.size() - length, suffix) == 0;
-}
-
-bool DeleteOrGone(const std::wstring& path)
-{
-    return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 long DayNumber(int year, int month, int day)
@@ -96,21 +98,23 @@ int UploadPackage(const std::wstring& path, const std::wstring& address)
     CHandle mutex(CreateMutexW(security.Attributes(), FALSE, mutexName.c_str()));
     if (!mutex.Valid() || GetLastError() == ERROR_ALREADY_EXISTS) return kKeepEntry;  // another pass has it
 
-    CHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, security.Attributes(), OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Held for reading until the post is done: the file cannot be swapped
+    // for a link to someone else's data while it is read.
+    CReportFolderFile file(path, L".dat", true);
+    if (file.Missing()) return kRemoveEntry;
+    if (!file.Owned()) return kKeepEntry;
     LARGE_INTEGER size = {};
-    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart == 0 ||
-        uint64_t(size.QuadPart) > kMaxPackageSize) {
-        file.Close();
+    if (!GetFileSizeEx(file.File(), &size) || size.QuadPart == 0 || uint64_t(size.QuadPart) > kMaxPackageSize) {
+        file.ReleaseFile();
         DeleteFileW(path.c_str());
         return kRemoveEntry;
     }
-    file.Close();  // the client opens the file itself
 
     for (int attempt = 0; attempt < 2; ++attempt) {
         switch (PostPackageOnce(path, address)) {
         case PostOutcome::Delivered:
         case PostOutcome::Refused:
+            file.ReleaseFile();
             DeleteFileW(path.c_str());
             return kRemoveEntry;
         case PostOutcome::Failed:
@@ -166,7 +170,7 @@ bool ParseRawEntry(const std::wstring& name, RawEntry& entry)
     std::wstring tail = name.substr(br);
     size_t rt = tail.find(L"<rt=");
     size_t comma = tail.rfind(L',');
-    size_t inv = rt == std::wstring::npos ? std::wstring::npos : tail.find(L"inv=", rt);
+    size_t inv = tail.find(L"inv=");
     size_t lastClose = tail.rfind(L'>');
     if (rt == std::wstring::npos || rt == 0 || comma == std::wstring::npos || inv == std::wstring::npos ||
         lastClose == std::wstring::npos)
@@ -180,17 +184,20 @@ bool ParseRawEntry(const std::wstring& name, RawEntry& entry)
 
 int ProcessEntry(const std::wstring& name, const std::wstring& address)
 {
-    // The queue key is writable by every user, so only files of our own report
-    // folder are ever sent or deleted; any other entry is dropped from the
-    // queue and its file left alone.
+    // The queue key is writable by every user and shared with other programs
+    // of the product: only files of our own report folder are ever sent or
+    // deleted. Every other entry stays in the queue untouched.
     if (name.find_first_of(L"<>") == std::wstring::npos) {
-        if (!IsReportFolderFile(name, L".dat")) return kRemoveEntry;
+        if (!IsReportFolderFile(name, L".dat")) return kKeepEntry;
         return UploadPackage(name, address);
     }
     RawEntry raw;
-    if (!ParseRawEntry(name, raw) || !EndsWithNoCase(raw.path, L".raw") || !IsReportFolderFile(raw.path, L".raw"))
-        return kRemoveEntry;
-    return UploadRaw(raw.path, address, raw.maxAgeDays) == 1 && DeleteOrGone(raw.path) ? kRemoveEntry : kKeepEntry;
+    if (!ParseRawEntry(name, raw) || !EndsWithNoCase(raw.path, L".raw")) return kKeepEntry;
+    CReportFolderFile file(raw.path, L".raw", true);
+    if (!file.Owned()) return kKeepEntry;
+    if (UploadRaw(raw.path, address, raw.maxAgeDays) != 1) return kKeepEntry;
+    file.ReleaseFile();
+    return DeleteFileW(raw.path.c_str()) ? kRemoveEntry : kKeepEntry;
 }
 
 void UploadPass()

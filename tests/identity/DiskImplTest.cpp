@@ -1,7 +1,9 @@
 // The disk readers' walk over the devices, with made-up device answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "identity/DiskImpl.h"
@@ -56,6 +58,7 @@ public:
     std::map<int, uint8_t> ideMaps;
     std::map<int, Bytes> smart, storage;
     std::map<std::pair<int, int>, Bytes> miniport;
+    std::set<int> smartSilent;
     std::map<int, uint8_t> smartCommands;  // command asked of each drive
     std::vector<std::pair<int, int>> miniportAsked;
     bool throwOnSmart = false;
@@ -68,11 +71,17 @@ public:
         map = found->second;
         return true;
     }
-    Bytes SmartReceiveDriveData(int drive, const Bytes& request) override
+    // A drive in `smart` fills the caller's block with its answer; one in
+    // `smartSilent` succeeds without writing a byte; any other fails.
+    bool SmartReceiveDriveData(int drive, const Bytes& request, Bytes& answer) override
     {
         smartCommands[drive] = request[10];
+        if (smartSilent.count(drive)) return true;
         auto found = smart.find(drive);
-        return found == smart.end() ? Bytes() : found->second;
+        if (found == smart.end()) return false;
+        std::copy(found->second.begin(), found->second.begin() + std::min(found->second.size(), answer.size()),
+                  answer.begin());
+        return true;
     }
     Bytes StorageDeviceDescriptor(int drive, size_t) override
     {
@@ -128,6 +137,26 @@ TEST(DiskImpl, SmartAnswerWithSmallBufferSizeDoesNotCount)
     DiskImpl disk(devices);
     disk.Collect();
     EXPECT_EQ(Hashes({"REAL"}), disk.Values());
+}
+
+TEST(DiskImpl, DriverThatSucceedsWithoutFillingTheBlockDoesNotCount)
+{
+    FakeDevices devices;
+    devices.ideMaps = {{0, 0x01}, {1, 0x02}};
+    devices.smartSilent = {0};
+    devices.smart = {{1, SmartAnswer("FILLED")}};
+    DiskImpl disk(devices);
+    disk.Collect();
+    EXPECT_EQ(1u, devices.smartCommands.count(1)) << "the walk must move on to the next drive";
+    EXPECT_EQ(Hashes({"FILLED"}), disk.Values());
+}
+
+TEST(FirstDiskSerial, SilentDriverGivesNoSerialAndTheNextMethodIsAsked)
+{
+    FakeDevices devices;
+    devices.smartSilent = {0};
+    devices.storage = {{0, StorageAnswer("RESTOGA")}};
+    EXPECT_EQ("ERTSGOA", ReadFirstDiskSerial(devices));
 }
 
 TEST(DiskImpl, SecondDriveOfAControllerWinsAndTheControllerLoopStops)

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <memory>
 
 #include "identity/IdentityComposer.h"
 #include "identity/HardwareManagerBase.h"
+#include "identity/StoreLock.h"
 #include "base/MD5Checksum.h"
 #include "tests/identity/TestFolders.h"
 
@@ -207,4 +209,39 @@ TEST_F(HardwareIdDecision, AlteredStoreStartsAfresh)
     SourceValues other{{V('a')}, {V('b')}, {V('c')}};
     EXPECT_EQ(Composed(V('a'), V('b'), V('c')), Run(other));
     EXPECT_EQ(List{V('b')}, Store().ReadList("config2"));  // the old disk is forgotten
+}
+
+std::string FileText(const std::wstring& path)
+{
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) text.append(buffer, read);
+    CloseHandle(file);
+    return text;
+}
+
+TEST_F(HardwareIdDecision, StoreThatCouldNotBeLoadedIsNotSaved)
+{
+    const std::string id = Run(machine_);
+    const std::string before = FileText(path_);
+    ASSERT_FALSE(before.empty());
+
+    // Another program holds the store while we load and lets go before we
+    // would save: our empty-based store must not replace the file.
+    auto other = std::make_unique<StoreLock>(L"conf.db");
+    ASSERT_TRUE(other->Held());
+    SourceValues newDisk = machine_;
+    newDisk.disk = {V('8')};
+    bool releasedAfterLoad = false;
+    const std::string unsaved = ComputeHardwareId(path_, newDisk, FixedGuid, [&] {
+        other.reset();
+        releasedAfterLoad = true;
+    });
+    EXPECT_TRUE(releasedAfterLoad);
+    EXPECT_EQ(Composed(V('1'), V('8'), V('3')), unsaved);  // still computed, from memory
+    EXPECT_EQ(before, FileText(path_));
+    EXPECT_EQ(id, Store().ReadValue("config4", "config11"));
 }

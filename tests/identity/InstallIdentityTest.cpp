@@ -5,7 +5,9 @@
 #include <cwctype>
 #include <map>
 #include <regex>
+#include <stdexcept>
 
+#include "app/InstallIdentity.h"
 #include "app/InstallIdentityParts.h"
 #include "tests/identity/TestFolders.h"
 
@@ -206,6 +208,26 @@ TEST(InstallIdentityStore, ValuesThatAreNotTextOrTooLongReadAsMissing)
     EXPECT_EQ(L"", store.Read(kStoredIdName));
 }
 
+// Disk part: any eight characters of the serial (a serial may hold "-").
+bool HasIdentityShape(const std::wstring& text)
+{
+    static const std::wregex shape(L".{8}-[0-9A-F]{12}![0-9a-f-]{36}@.*");
+    return std::regex_match(text, shape);
+}
+
+TEST(InstallIdentity, ShapeOfTheStringForFixtureAndRealSerials)
+{
+    Machine machine;  // its serial has "-" among the first eight characters
+    machine.stored[kStoredGuidName] = kGuid;
+    machine.adapters = {Wired("001122334455")};
+    const std::wstring fixture = Compose(machine).text;
+    EXPECT_TRUE(HasIdentityShape(fixture)) << std::string(fixture.begin(), fixture.end());
+    machine.diskSerial = L"S3Z9NB0K123456";
+    const std::wstring plain = Compose(machine).text;
+    EXPECT_TRUE(HasIdentityShape(plain)) << std::string(plain.begin(), plain.end());
+    EXPECT_FALSE(HasIdentityShape(L"WD-WCC4N-001122334455" + std::wstring(kGuid)));  // no "!" before the GUID
+}
+
 TEST(InstallIdentity, ThisMachineGivesAWellFormedString)
 {
     ScratchRegistryKey key;
@@ -214,9 +236,62 @@ TEST(InstallIdentity, ThisMachineGivesAWellFormedString)
         return std::unique_ptr<IInstallValueStore>(new CRegistryValueStore(HKEY_CURRENT_USER, key.Path()));
     };
     InstallIdentityResult result = ComposeInstallIdentity(environment, 260);
-    const std::wregex shape(L"[^-]{8}-[0-9A-F]{12}![0-9a-f-]{36}@.*");
-    EXPECT_TRUE(std::regex_match(result.text, shape)) << std::string(result.text.begin(), result.text.end());
+    EXPECT_TRUE(HasIdentityShape(result.text)) << std::string(result.text.begin(), result.text.end());
     EXPECT_LT(result.text.size(), 260u);
     CRegistryValueStore store(HKEY_CURRENT_USER, key.Path());
     EXPECT_EQ(36u, store.Read(kStoredGuidName).size());
+}
+
+namespace {
+// An impersonation token of this process's own user.
+HANDLE OwnImpersonationToken()
+{
+    HANDLE process = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_IMPERSONATE, &process))
+        return nullptr;
+    HANDLE token = nullptr;
+    if (!DuplicateToken(process, SecurityImpersonation, &token)) token = nullptr;
+    CloseHandle(process);
+    return token;
+}
+
+bool ThreadIsImpersonating()
+{
+    HANDLE token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) return false;
+    CloseHandle(token);
+    return true;
+}
+
+bool HandleIsOpen(HANDLE handle)
+{
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) != FALSE;
+}
+}  // namespace
+
+TEST(InstallIdentity, FailureWhileImpersonatingRevertsAndClosesOwnToken)
+{
+    struct Case {
+        const char* name;
+        bool callerGivesToken;  // else the interactive-user token is ours to close
+    } cases[] = {{"token of the caller", true}, {"interactive user's token", false}};
+    for (const Case& c : cases) {
+        HANDLE token = OwnImpersonationToken();
+        ASSERT_NE(nullptr, token) << c.name;
+        bool impersonatedInside = false;
+        InstallIdentityEnvironment environment;
+        environment.interactiveUserToken = [&] { return token; };
+        environment.userSid = [&]() -> std::wstring {
+            impersonatedInside = ThreadIsImpersonating();
+            throw std::runtime_error("account lookup failed");
+        };
+        EXPECT_THROW(BuildFullInstallIdentity(environment, c.callerGivesToken ? token : nullptr, 260),
+                     std::runtime_error)
+            << c.name;
+        EXPECT_TRUE(impersonatedInside) << c.name;
+        EXPECT_FALSE(ThreadIsImpersonating()) << c.name;
+        EXPECT_EQ(c.callerGivesToken, HandleIsOpen(token)) << c.name;
+        if (c.callerGivesToken) CloseHandle(token);
+    }
 }

@@ -188,6 +188,27 @@ TEST_F(HttpClientServer, RequestPostAndStatus)
     EXPECT_EQ(std::string(body), std::string(sent.begin(), sent.end()));
 }
 
+TEST_F(HttpClientServer, CertificateErrorIsFinalAndNeverRetriedWithoutChecks)
+{
+    const TlsCounts before = server.Tls();
+    ASSERT_NE(0u, before.port);
+    const std::wstring url = L"https://127.0.0.1:" + std::to_wstring(before.port) + L"/cgi-bin-py/x.cgi";
+    CHttpClient post;
+    EXPECT_EQ(406, CodeOf([&] { post.RequestPost(url, "x", 1, 5000); }));
+    const std::wstring path = place.Folder() + L"\\rpFile-tls.dat";
+    WriteBytes(path, {1, 2, 3});
+    CHttpClient upload;
+    upload.AddParam(L"ufile01", path.c_str(), Vardo::kParamFile);
+    EXPECT_EQ(407, CodeOf([&] { UploadAll(upload, url); }));
+
+    const TlsCounts after = server.Tls();
+    // One connection per request: the client reached the listener, judged
+    // the certificate and gave up. A retry with the checks switched off
+    // would show as a second connection and a request read.
+    EXPECT_EQ(2, after.connections - before.connections);
+    EXPECT_EQ(0, after.requests - before.requests) << "a request went out over an unchecked connection";
+}
+
 TEST_F(HttpClientServer, DroppedConnectionHasNoStatus)
 {
     server.SetAnswer(L"close");

@@ -49,20 +49,8 @@ CBRKBody BodyWithChannel(const std::wstring& channel)
     return body;
 }
 
-// ---- item semantics -------------------------------------------------------
-
-struct Write {
-    enum Op { Int, Text, Mark } op;
-    uint32_t id;
-    int32_t number;
-    const wchar_t* text;
-};
-
-struct ItemCase {
-    const char* name;
-    std::vector<Write> writes;
-    const char* expected;  // summary of the body without the channel item
-};
+// ---- item semantics (the id table runs through the report functions in
+// ReportFlowTest) --------------------------------------------------------------
 
 std::string Summary(const CBRKBody& body)
 {
@@ -72,53 +60,7 @@ std::string Summary(const CBRKBody& body)
         snprintf(line, sizeof(line), "C%08X=%d;", c.first, c.second);
         out += line;
     }
-    for (const auto& l : body.Lists()) {
-        snprintf(line, sizeof(line), "L%08X#%u=", l.first, unsigned(l.second.Count()));
-        out += line;
-        for (int32_t v : l.second.ints) out += std::to_string(v) + ",";
-        for (const auto& t : l.second.texts) out += "'" + Narrow(t) + "',";
-        out += ";";
-    }
-    for (const auto& v : body.Values()) {
-        if (v.first == kChannelItemId) continue;
-        snprintf(line, sizeof(line), "V%08X=", v.first);
-        out += line;
-        out += v.second.type == kValueInt ? std::to_string(v.second.number) : "'" + Narrow(v.second.text) + "'";
-        out += ";";
-    }
     return out;
-}
-
-TEST(ReportItems, WritesFollowTheClassOfTheirId)
-{
-    const ItemCase cases[] = {
-        {"counter adds", {{Write::Int, 0x05002333, 5}, {Write::Int, 0x05002333, 7}}, "C05002333=12;"},
-        {"list appends", {{Write::Int, 0x04001B5A, 5}, {Write::Int, 0x04001B5A, 7}}, "L04001B5A#2=5,7,;"},
-        {"value replaces", {{Write::Int, 0x0200000B, 5}, {Write::Int, 0x0200000B, 7}}, "V0200000B=7;"},
-        {"mark on a value id stores 1", {{Write::Mark, 0x02000010}}, "V02000010=1;"},
-        {"mark counts", {{Write::Mark, 0x0500232D}, {Write::Mark, 0x0500232D}}, "C0500232D=2;"},
-        {"text to a counter is dropped", {{Write::Text, 0x05002333, 0, L"x"}}, ""},
-        {"ids of the 0x03 range are dropped", {{Write::Int, 0x03000001, 1}, {Write::Text, 0x03FFFFFF, 0, L"x"}}, ""},
-        {"ids outside every range are dropped", {{Write::Int, 0x01000001, 1}, {Write::Int, 0x06000000, 1}}, ""},
-        {"text list keeps order", {{Write::Text, 0x04001B70, 0, L"b"}, {Write::Text, 0x04001B70, 0, L"a"}},
-         "L04001B70#2='b','a',;"},
-        {"first type of a value wins", {{Write::Text, 0x0200000B, 0, L"A"}, {Write::Int, 0x0200000B, 3}},
-         "V0200000B='A';"},
-        {"first type of a list wins", {{Write::Int, 0x04001B60, 1}, {Write::Text, 0x04001B60, 0, L"x"}},
-         "L04001B60#1=1,;"},
-        {"classes sort by id", {{Write::Int, 0x05000002, 1}, {Write::Int, 0x05000001, 2}, {Write::Int, 0x02000003, 3}},
-         "C05000001=2;C05000002=1;V02000003=3;"},
-    };
-    for (const ItemCase& c : cases) {
-        CBRKBody body;
-        for (const Write& w : c.writes) {
-            if (w.op == Write::Int) body.SetIntItem(w.id, w.number);
-            if (w.op == Write::Text) body.SetTextItem(w.id, w.text);
-            if (w.op == Write::Mark) body.SetIntItem(w.id, 1);
-        }
-        EXPECT_EQ(c.expected, Summary(body)) << c.name;
-        EXPECT_EQ(std::string(c.expected).empty() ? 0 : 1, body.IsChanged()) << c.name;
-    }
 }
 
 TEST(ReportItems, IncrementTouchesCountersOnly)
@@ -209,6 +151,56 @@ TEST(PackageBody, TextsLongerThanSixteenBitsAreCut)
     ASSERT_TRUE(rp::ReadPackage(file, package, error)) << error;
     EXPECT_EQ(65535u, package.FindValue(0x02000002)->text.size());
     EXPECT_EQ(65535u, package.FindList(0x04001B70)->texts[0].size());
+}
+
+TEST(PackageBody, CutNeverSplitsASurrogatePair)
+{
+    const std::wstring pair = L"\xD83D\xDE00";  // one character outside the BMP
+    struct {
+        const char* name;
+        std::wstring text;
+        size_t kept;
+    } cases[] = {
+        {"pair across the limit", std::wstring(65534, L'x') + pair + L"yy", 65534},
+        {"pair ends at the limit", std::wstring(65533, L'x') + pair + L"yy", 65535},
+        {"plain text", std::wstring(65540, L'x'), 65535},
+        {"short text with a pair", L"a" + pair, 3},
+    };
+    for (const auto& c : cases) {
+        CBRKBody body = BodyWithChannel(L"c");
+        body.SetTextItem(0x02000002, c.text);
+        const std::wstring& stored = body.Values().at(0x02000002).text;
+        EXPECT_EQ(c.kept, stored.size()) << c.name;
+        EXPECT_EQ(c.text.substr(0, c.kept), stored) << c.name;
+        EXPECT_EQ(c.kept, CutText(c.text).size()) << c.name;
+    }
+}
+
+TEST(PackageBody, SizeFollowsTheWritesAndMatchesTheBytes)
+{
+    CBRKBody body = BodyWithChannel(L"chan");
+    EXPECT_EQ(Serialized(body).size(), body.PackageSize());
+    struct Step {
+        uint32_t id;
+        const wchar_t* text;  // null: an integer write
+        uint64_t growth;
+    } steps[] = {
+        {0x05002333, nullptr, 8}, {0x05002333, nullptr, 0},    {0x04001B5A, nullptr, 15}, {0x04001B5A, nullptr, 4},
+        {0x04001B70, L"abc", 21}, {0x04001B70, L"", 4},         {0x0200000B, L"A", 11},   {0x0200000B, L"ABC", 4},
+        {0x0200000B, L"", 0},     {0x0200000C, nullptr, 9},     {0x02000001, L"x", 0},    {0x03000000, nullptr, 0},
+        {0x05002334, L"t", 0},    {0x04001B5A, L"mixed", 0},
+    };
+    for (const Step& step : steps) {
+        const uint64_t growth = step.text ? body.GrowthOfText(step.id, step.text) : body.GrowthOfInt(step.id);
+        EXPECT_EQ(step.growth, growth) << std::hex << step.id;
+        if (step.text)
+            body.SetTextItem(step.id, step.text);
+        else
+            body.SetIntItem(step.id, 7);
+        EXPECT_EQ(Serialized(body).size(), body.PackageSize()) << std::hex << step.id;
+    }
+    body.Clear();
+    EXPECT_EQ(Serialized(body).size(), body.PackageSize());
 }
 
 // ---- header -----------------------------------------------------------------
@@ -317,8 +309,12 @@ TEST(PackageFile, BodyLengthMatchesTheFileAfterSeveralRewrites)
     ASSERT_EQ(1u, dat.size());
     std::vector<uint8_t> bytes = ReadBytes(place.Folder() + L"\\" + dat[0]);
     ASSERT_GE(bytes.size(), 280u);
-    uint32_t length = bytes[276] | bytes[277] << 8 | bytes[278] << 16 | uint32_t(bytes[279]) << 24;
-    EXPECT_EQ(bytes.size() - 280, length);
+    // The last body: the channel record (9 + 2 * 22 bytes) and the empty text
+    // of 0x02000005 (9 bytes); nothing of the longer earlier writes remains.
+    const uint32_t expectedBody = (9 + 2 * 22) + 9;
+    uint32_t stored = bytes[276] | bytes[277] << 8 | bytes[278] << 16 | uint32_t(bytes[279]) << 24;
+    EXPECT_EQ(expectedBody, stored);
+    EXPECT_EQ(280u + expectedBody, bytes.size());
     rp::Package package = DecodePackage(place.Folder() + L"\\" + dat[0]);
     EXPECT_EQ("", rp::Utf16ToUtf8(package.FindValue(0x02000005)->text));
 }

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "report/ReportFolderFile.h"
+
 namespace {
 std::atomic<int> placeCounter{0};
 
@@ -198,4 +200,77 @@ std::vector<ReceivedUpload> StatsServer::Received()
     return uploads;
 }
 
+TlsCounts StatsServer::Tls()
+{
+    std::vector<uint8_t> body = Get(L"/_tls");
+    Json::Value counts;
+    Json::Reader reader;
+    if (!reader.parse(std::string(body.begin(), body.end()), counts) || !counts.isObject())
+        throw std::runtime_error("statistics server has no TLS listener: " + std::string(body.begin(), body.end()));
+    TlsCounts tls;
+    tls.port = counts["port"].asUInt();
+    tls.connections = counts["connections"].asInt();
+    tls.handshakes = counts["handshakes"].asInt();
+    tls.requests = counts["requests"].asInt();
+    return tls;
+}
+
 std::vector<uint8_t> StatsServer::ReceivedBytes(size_t index) { return Get(L"/_received/" + std::to_wstring(index)); }
+
+namespace {
+using UnixNameOf = char*(CDECL*)(const wchar_t*);
+
+std::string HostPath(UnixNameOf unixNameOf, const std::wstring& path)
+{
+    char* name = unixNameOf(path.c_str());
+    if (!name) return std::string();
+    std::string text = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+
+bool RunAndWaitQuietly(std::wstring commandLine)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    DWORD code = 1;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    else TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0;
+}
+}  // namespace
+
+bool MakeSymbolicLink(const std::wstring& link, const std::wstring& target, bool folder)
+{
+    auto unixNameOf = reinterpret_cast<UnixNameOf>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixNameOf) {
+        // Wine accepts CreateSymbolicLinkW without making a link, so the host's ln makes it.
+        std::string hostLink = HostPath(unixNameOf, link), hostTarget = HostPath(unixNameOf, target);
+        if (hostLink.empty() || hostTarget.empty()) return false;
+        RunAndWaitQuietly(L"Z:\\bin\\ln -s \"" + Widen(hostTarget) + L"\" \"" + Widen(hostLink) + L"\"");
+    } else {
+        const DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+        CreateSymbolicLinkW(link.c_str(), target.c_str(), (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | kUnprivileged);
+    }
+    // Made when the name now leads somewhere else (Wine marks only folder
+    // links as reparse points). Wine does not follow a host program to its
+    // end, so the link may appear a moment after ln was started.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        HANDLE opened = CreateFileW(link.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (opened != INVALID_HANDLE_VALUE) {
+            const std::wstring final = FinalPathOf(opened);
+            CloseHandle(opened);
+            if (!final.empty() && _wcsicmp(final.c_str(), link.c_str()) != 0) return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}

@@ -32,6 +32,10 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder, const wchar_t* pat
 bool FileExists(const std::wstring& path);
 std::vector<std::wstring> QueueNames(const std::wstring& keyPath);
 rp::Package DecodePackage(const std::wstring& path);
+// Makes `link` a symbolic link to `target` (a folder or a file). Under Wine
+// this is a link of the host's file system, which Wine presents as a
+// reparse point; elsewhere a Windows symbolic link. False when it fails.
+bool MakeSymbolicLink(const std::wstring& link, const std::wstring& target, bool folder);
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);
 
@@ -42,6 +46,14 @@ struct ReceivedUpload {
     std::string error;
     std::string answer;
     size_t size = 0;
+};
+
+// What reached the server's TLS listener (self-signed certificate).
+struct TlsCounts {
+    unsigned port = 0;
+    int connections = 0;  // TCP connections accepted
+    int handshakes = 0;   // TLS handshakes completed
+    int requests = 0;     // HTTP requests read over TLS
 };
 
 // The statistics test server named by MINISETUP_STATS_SERVER.
@@ -56,6 +68,8 @@ public:
     void Reset();
     std::vector<ReceivedUpload> Received();
     std::vector<uint8_t> ReceivedBytes(size_t index);
+    // Starts the TLS listener on first use; throws when it cannot be had.
+    TlsCounts Tls();
 
 private:
     std::vector<uint8_t> Get(const std::wstring& path);

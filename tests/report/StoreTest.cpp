@@ -1,10 +1,13 @@
 // Life cycle of package files and their Temp and Processing entries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <regex>
 
 #include "ReportTestSupport.h"
 #include "report/Filebase.h"
+#include "report/PackageWrite.h"
 #include "report/ReportLocations.h"
 #include "report/ReportQueue.h"
 
@@ -200,13 +203,153 @@ TEST_F(ReportStore, RecoverNeverRenamesFilesOutsideTheReportFolder)
 
     NewReport()->Recover();
 
-    EXPECT_TRUE(QueueNames(TempKeyPath()).empty());
+    // Other programs' entries: neither their files nor the entries are touched.
+    std::vector<std::wstring> kept = QueueNames(TempKeyPath());
+    std::sort(kept.begin(), kept.end());
+    std::vector<std::wstring> placed = {outside, sneaky, wrongExtension};
+    std::sort(placed.begin(), placed.end());
+    EXPECT_EQ(placed, kept);
     EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
     EXPECT_TRUE(FileExists(outside));
     EXPECT_TRUE(FileExists(wrongExtension));
     EXPECT_TRUE(FileExists(sneakyTarget));
     DeleteFileW(outside.c_str());
     DeleteFileW(sneakyTarget.c_str());
+}
+
+TEST_F(ReportStore, RecoverRenamesNothingReachedThroughALink)
+{
+    TempReportPlace other;  // only its folder is used: the place links lead to
+    SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), place.Folder()});
+    const std::wstring elsewhere = other.Folder() + L"\\rpFile-elsewhere.tmp";
+    MakeFile(elsewhere);
+    // A package name in the report folder that is a link to someone else's file.
+    const std::wstring linked = InFolder(L"rpFile-linked.tmp");
+    ASSERT_TRUE(MakeSymbolicLink(linked, elsewhere, false));
+    WriteQueueValue(TempKeyPath(), linked, kAddress);
+
+    NewReport()->Recover();
+
+    EXPECT_EQ(std::vector<std::wstring>{linked}, QueueNames(TempKeyPath()));
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    EXPECT_TRUE(FileExists(elsewhere));
+    EXPECT_FALSE(FileExists(other.Folder() + L"\\rpFile-elsewhere.dat"));
+    EXPECT_FALSE(FileExists(InFolder(L"rpFile-linked.dat")));
+    DeleteFileW(linked.c_str());
+}
+
+TEST_F(ReportStore, RecoverActsOnNothingWhenTheReportFolderIsALink)
+{
+    TempReportPlace other;
+    const std::wstring target = other.Folder();
+    const std::wstring linkedFolder = place.Folder() + L"-linked";
+    ASSERT_TRUE(MakeSymbolicLink(linkedFolder, target, true));
+    SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), linkedFolder});
+    const std::wstring tmp = linkedFolder + L"\\rpFile-through-link.tmp";
+    MakeFile(target + L"\\rpFile-through-link.tmp");
+    WriteQueueValue(TempKeyPath(), tmp, kAddress);
+
+    NewReport()->Recover();
+
+    EXPECT_EQ(std::vector<std::wstring>{tmp}, QueueNames(TempKeyPath()));
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    EXPECT_TRUE(FileExists(target + L"\\rpFile-through-link.tmp"));
+    EXPECT_FALSE(FileExists(target + L"\\rpFile-through-link.dat"));
+    SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), place.Folder()});
+    RemoveDirectoryW(linkedFolder.c_str());
+    DeleteFileW(linkedFolder.c_str());
+}
+
+// A disk that fills up: writes go through until the budget is spent.
+std::atomic<long> g_diskBytesLeft{0};
+BOOL DiskThatFillsUp(HANDLE file, const void* bytes, DWORD size, DWORD* written)
+{
+    const long left = g_diskBytesLeft.load();
+    const DWORD now = DWORD(std::min<long>(left, long(size)));
+    if (now == 0) {
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    BOOL ok = WriteFile(file, bytes, now, written, nullptr);
+    g_diskBytesLeft -= long(*written);
+    return ok;
+}
+
+TEST_F(ReportStore, ShortWriteOnCloseQueuesNothingAndKeepsTheItems)
+{
+    auto report = NewReport();
+    report->PostInt(0x05002333, 1);
+    ASSERT_EQ(1, report->SaveNow(0));
+    const std::wstring tmp = report->FilePath();
+    const std::wstring longText(2000, L'x');
+    report->PostText(0x04001B70, longText.c_str());
+
+    g_diskBytesLeft = 280 + 100;  // full in the middle of the body
+    PackageWriter previous = SetPackageWriter(DiskThatFillsUp);
+    const int closed = report->Close();
+    SetPackageWriter(previous);
+
+    EXPECT_EQ(0, closed);
+    EXPECT_TRUE(FilesIn(place.Folder(), L"*.dat").empty());
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    EXPECT_EQ(std::vector<std::wstring>{tmp}, QueueNames(TempKeyPath()));
+    EXPECT_TRUE(FileExists(tmp));
+
+    // Room again: the next close writes every item, none lost.
+    EXPECT_EQ(1, report->Close());
+    std::vector<std::wstring> dat = FilesIn(place.Folder(), L"*.dat");
+    ASSERT_EQ(1u, dat.size());
+    EXPECT_TRUE(QueueNames(TempKeyPath()).empty());
+    rp::Package package = DecodePackage(InFolder(dat[0]));
+    EXPECT_EQ(1, *package.FindCounter(0x05002333));
+    ASSERT_NE(nullptr, package.FindList(0x04001B70));
+    EXPECT_EQ(rp::Utf16ToUtf8(std::u16string(longText.begin(), longText.end())),
+              rp::Utf16ToUtf8(package.FindList(0x04001B70)->texts.at(0)));
+}
+
+TEST_F(ReportStore, FailedBodyLengthWriteIsAShortWriteToo)
+{
+    auto report = NewReport();
+    report->PostInt(0x05002333, 1);
+    g_diskBytesLeft = 280 + 8 + 53;  // header and body fit, the length field does not
+    PackageWriter previous = SetPackageWriter(DiskThatFillsUp);
+    const int saved = report->SaveNow(1);
+    SetPackageWriter(previous);
+    EXPECT_EQ(0, saved);
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    EXPECT_EQ(1, report->Close());
+    std::vector<std::wstring> dat = FilesIn(place.Folder(), L"*.dat");
+    ASSERT_EQ(1u, dat.size());
+    EXPECT_EQ(1, *DecodePackage(InFolder(dat[0])).FindCounter(0x05002333));  // its length field is right
+}
+
+TEST_F(ReportStore, PackagesNeverGrowPastTheUploadLimit)
+{
+    auto report = NewReport();
+    const std::wstring text(65535, L't');  // a list entry of 131,074 bytes
+    const size_t kTexts = 100;              // about 13 MB in all
+    for (size_t i = 0; i < kTexts; ++i) report->PostText(0x04001B70, text.c_str());
+    report->PostInt(0x05002333, 1);
+    EXPECT_EQ(1, report->Close());
+
+    std::vector<std::wstring> dat = FilesIn(place.Folder(), L"*.dat");
+    ASSERT_GE(dat.size(), 2u);
+    EXPECT_EQ(dat.size(), QueueNames(ProcessingKeyPath()).size());
+    size_t texts = 0;
+    int counters = 0;
+    for (const std::wstring& name : dat) {
+        const std::vector<uint8_t> bytes = ReadBytes(InFolder(name));
+        EXPECT_LE(bytes.size(), 10485760u) << Narrow(name);
+        rp::Package package = DecodePackage(InFolder(name));
+        if (const rp::ListRecord* list = package.FindList(0x04001B70)) {
+            texts += list->texts.size();
+            // Only a package that could not take one more entry was closed early.
+            if (!package.FindCounter(0x05002333)) EXPECT_GT(bytes.size() + 2 * 65535 + 4, 10485760u);
+        }
+        if (package.FindCounter(0x05002333)) ++counters;
+    }
+    EXPECT_EQ(kTexts, texts);  // nothing lost
+    EXPECT_EQ(1, counters);
 }
 
 TEST_F(ReportStore, FailedFileCreationKeepsTheItems)

@@ -6,6 +6,7 @@
 #include "ReportTestSupport.h"
 #include "report/Filebase.h"
 #include "report/Report.h"
+#include "report/ReportManager.h"
 #include "report/ReportLocations.h"
 #include "report/ReportQueue.h"
 #include "report/Upload.h"
@@ -79,7 +80,11 @@ TEST_F(UploadPassTest, FailedDeliveriesStayQueuedForTheNextPass)
     struct {
         const wchar_t* answer;
         const char* name;
-    } failures[] = {{L"500", "server error"}, {L"503", "unavailable"}, {L"close", "dropped connection"}};
+    } failures[] = {{L"500", "server error"},
+                    {L"503", "unavailable"},
+                    {L"close", "dropped connection"},
+                    {L"408", "server timed out waiting"},
+                    {L"429", "rate limited"}};
     for (const auto& failure : failures) {
         server.Reset();
         std::wstring path = Queue(L"rpFile-retry.dat", SomeBytes(700));
@@ -142,7 +147,7 @@ TEST_F(UploadPassTest, SizeLimits)
     EXPECT_TRUE(received[0].ok) << received[0].error;
 }
 
-TEST_F(UploadPassTest, EntriesOutsideTheReportFolderAreDroppedUntouched)
+TEST_F(UploadPassTest, EntriesOutsideTheReportFolderStayQueuedUntouched)
 {
     TempReportPlace other;  // only its folder is used
     SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), place.Folder()});
@@ -156,13 +161,56 @@ TEST_F(UploadPassTest, EntriesOutsideTheReportFolderAreDroppedUntouched)
     for (const std::wstring& name : {outside, viaParent, wrongExtension})
         WriteQueueValue(ProcessingKeyPath(), name, server.Address());
     UploadPass();
-    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    for (const std::wstring& name : {outside, viaParent, wrongExtension}) EXPECT_TRUE(Queued(name)) << Narrow(name);
     EXPECT_TRUE(FileExists(outside));
     EXPECT_TRUE(FileExists(parentFile));
     EXPECT_TRUE(FileExists(wrongExtension));
     EXPECT_TRUE(server.Received().empty());
     DeleteFileW(outside.c_str());
     DeleteFileW(parentFile.c_str());
+}
+
+TEST_F(UploadPassTest, PackageThatIsALinkIsNeitherSentNorDeleted)
+{
+    TempReportPlace other;  // only its folder is used: where the link leads
+    SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), place.Folder()});
+    const std::wstring secret = other.Folder() + L"\\rpFile-secret.dat";
+    WriteBytes(secret, SomeBytes(80));
+    const std::wstring linked = InFolder(L"rpFile-linked.dat");
+    ASSERT_TRUE(MakeSymbolicLink(linked, secret, false));
+    WriteQueueValue(ProcessingKeyPath(), linked, server.Address());
+    const std::wstring ours = Queue(L"rpFile-ours.dat", SomeBytes(90));
+
+    UploadPass();
+
+    EXPECT_TRUE(Queued(linked));
+    EXPECT_TRUE(FileExists(secret));
+    std::vector<ReceivedUpload> received = server.Received();
+    ASSERT_EQ(1u, received.size());  // our own package still goes out
+    EXPECT_EQ("rpFile-ours.dat", received[0].filename);
+    EXPECT_FALSE(Queued(ours));
+    DeleteFileW(linked.c_str());
+    DeleteFileW(secret.c_str());
+}
+
+TEST_F(UploadPassTest, ReportFolderThatIsALinkIsNotActedOn)
+{
+    TempReportPlace other;
+    const std::wstring linkedFolder = place.Folder() + L"-linked";
+    ASSERT_TRUE(MakeSymbolicLink(linkedFolder, other.Folder(), true));
+    SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), linkedFolder});
+    const std::wstring package = linkedFolder + L"\\rpFile-through-link.dat";
+    WriteBytes(other.Folder() + L"\\rpFile-through-link.dat", SomeBytes(70));
+    WriteQueueValue(ProcessingKeyPath(), package, server.Address());
+
+    UploadPass();
+
+    EXPECT_TRUE(Queued(package));
+    EXPECT_TRUE(FileExists(other.Folder() + L"\\rpFile-through-link.dat"));
+    EXPECT_TRUE(server.Received().empty());
+    SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), place.Folder()});
+    RemoveDirectoryW(linkedFolder.c_str());
+    DeleteFileW(linkedFolder.c_str());
 }
 
 void SetCreationDaysAgo(const std::wstring& path, int days)
@@ -187,7 +235,7 @@ TEST_F(UploadPassTest, RawEntries)
         const wchar_t* tail;
         int ageDays;
         bool posted;
-        bool fileRemains;
+        bool stays;  // the entry and its file are left as they are
     } cases[] = {
         {"fresh raw file is posted", L"fresh.raw", L"<br=1><rt=1,x,inv=3>", 0, true, false},
         {"upper-case extension", L"UPPER.RAW", L"<br=1><rt=0,inv=3>", 0, true, false},
@@ -196,6 +244,7 @@ TEST_F(UploadPassTest, RawEntries)
         {"markers in the wrong order", L"order.raw", L"<rt=1,inv=3><br=1>", 0, false, true},
         {"no <br= marker", L"nobr.raw", L"<rt=1,inv=3>", 0, false, true},
         {"inv= before the comma", L"inv.raw", L"<br=1><rt=inv=3,1>", 0, false, true},
+        {"first inv= before <rt=", L"early.raw", L"<br=inv=1><rt=1,inv=3>", 0, false, true},
         {"wrong extension", L"wrong.txt", L"<br=1><rt=1,inv=3>", 0, false, true},
     };
     for (const RawCase& c : cases) {
@@ -207,8 +256,8 @@ TEST_F(UploadPassTest, RawEntries)
         std::wstring entry = path + c.tail;
         WriteQueueValue(ProcessingKeyPath(), entry, server.Address(L"/raw"));
         UploadPass();
-        EXPECT_FALSE(Queued(entry)) << c.name;
-        EXPECT_EQ(c.fileRemains, FileExists(path)) << c.name;
+        EXPECT_EQ(c.stays, Queued(entry)) << c.name;
+        EXPECT_EQ(c.stays, FileExists(path)) << c.name;
         std::vector<ReceivedUpload> received = server.Received();
         ASSERT_EQ(c.posted ? 1u : 0u, received.size()) << c.name;
         if (c.posted) {
@@ -216,6 +265,7 @@ TEST_F(UploadPassTest, RawEntries)
             EXPECT_EQ(body, server.ReceivedBytes(0)) << c.name;
         }
         DeleteFileW(path.c_str());
+        DeleteQueueValue(ProcessingKeyPath(), entry);
     }
 }
 
@@ -228,6 +278,8 @@ TEST(RawEntryParsing, Pieces)
     EXPECT_EQ(12, entry.maxAgeDays);
     EXPECT_FALSE(ParseRawEntry(L"C:\\d\\x.raw<br=abc>", entry));
     EXPECT_FALSE(ParseRawEntry(L"C:\\d\\x.raw>x<br=1><rt=1,inv=1>", entry));
+    // The first "inv=" of the tail counts, and it must follow "<rt=" and the last ','.
+    EXPECT_FALSE(ParseRawEntry(L"C:\\d\\x.raw<br=inv=1><rt=1,inv=5>", entry));
 }
 
 TEST(RawEntryParsing, DaysBetweenCountsLeapYears)
@@ -318,6 +370,29 @@ TEST_F(UploadPassTest, PackageOfAKilledWriterIsUploadedByTheNextRun)
     std::string error;
     ASSERT_TRUE(rp::ReadPackage(bytes, package, error)) << error;
     EXPECT_EQ("written by a process that was killed", rp::Utf16ToUtf8(package.FindList(0x04001B70)->texts.at(0)));
+}
+
+TEST_F(UploadPassTest, BackgroundSendThatCannotBeHandedOverWaitsForTheNextSend)
+{
+    ReportInit(0, CBRKParam(server.Address(), L"4.0.0.1", L"c"));
+    ReportMark(0x05002333, 0);
+    CTaskMgrTmpl<CReportManager>& worker = CReportManager::Instance().Worker();
+    worker.Stop();  // the manager's thread cannot take the pass
+    EXPECT_EQ(1, ReportSend(1));
+    EXPECT_TRUE(server.Received().empty()) << "the pass ran on the calling thread";
+    EXPECT_EQ(1u, QueueNames(ProcessingKeyPath()).size());
+
+    ASSERT_TRUE(worker.Start(false));
+    EXPECT_EQ(1, ReportSend(1));
+    std::vector<ReceivedUpload> received;
+    for (int i = 0; i < 100 && received.empty(); ++i) {
+        received = server.Received();
+        if (received.empty()) Sleep(100);
+    }
+    EXPECT_EQ(1u, received.size());
+    for (int i = 0; i < 50 && !QueueNames(ProcessingKeyPath()).empty(); ++i) Sleep(100);
+    EXPECT_TRUE(QueueNames(ProcessingKeyPath()).empty());
+    ReportShutdown();
 }
 
 TEST_F(UploadPassTest, BackgroundSendUploadsOnTheManagersThread)

@@ -32,6 +32,12 @@ How tests steer the answer (plain GET requests):
                       answer, path (the stored copy)
   GET /_received/N    the bytes of upload N
   GET /_reset         forget every upload; mode back to 200, no delay
+  GET /_tls           starts (once) a TLS listener on 127.0.0.1 with a fresh
+                      self-signed certificate (made with the openssl command)
+                      and answers JSON: port, connections (TCP connections
+                      accepted), handshakes (TLS handshakes completed) and
+                      requests (HTTP requests read over TLS; each answered 200).
+                      A client that checks certificates completes no handshake.
 """
 import argparse
 import http.server
@@ -61,6 +67,7 @@ class State:
         self.delay = 0.0
         self.down_until = 0.0
         self.stopped_listening = threading.Event()
+        self.tls = None
 
     def record(self, entry, body):
         with self.lock:
@@ -103,6 +110,59 @@ def check_multipart(content_type, cache_control, body):
     return filename, body[head.end():len(body) - len(closing)], None
 
 
+class TlsListener:
+    """A bare HTTPS endpoint that only counts what reaches it."""
+
+    def __init__(self, folder):
+        import ssl
+        import subprocess
+        cert, key = os.path.join(folder, "tls-cert.pem"), os.path.join(folder, "tls-key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.context.load_cert_chain(cert, key)
+        self.lock = threading.Lock()
+        self.counts = {"connections": 0, "handshakes": 0, "requests": 0}
+        self.socket = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.socket.bind(("127.0.0.1", 0))
+        self.socket.listen(16)
+        self.port = self.socket.getsockname()[1]
+        threading.Thread(target=self.accept_loop, daemon=True).start()
+
+    def count(self, name):
+        with self.lock:
+            self.counts[name] += 1
+
+    def accept_loop(self):
+        while True:
+            connection, _ = self.socket.accept()
+            self.count("connections")
+            threading.Thread(target=self.serve, args=(connection,), daemon=True).start()
+
+    def serve(self, connection):
+        connection.settimeout(10)
+        try:
+            with self.context.wrap_socket(connection, server_side=True) as tls:
+                self.count("handshakes")
+                data = b""
+                while b"\r\n\r\n" not in data:
+                    chunk = tls.recv(4096)
+                    if not chunk:
+                        return
+                    data += chunk
+                self.count("requests")
+                tls.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+        except (OSError, ValueError):
+            pass
+        finally:
+            connection.close()
+
+    def report(self):
+        with self.lock:
+            return dict(self.counts, port=self.port)
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
@@ -142,6 +202,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 state.received.clear()
                 state.answer, state.delay = "200", 0.0
             return self.send_bytes(200, b"ok", "text/plain")
+        if url.path == "/_tls":
+            with state.lock:
+                if state.tls is None:
+                    try:
+                        state.tls = TlsListener(state.store)
+                    except Exception as error:  # no openssl, no TLS test: it must fail
+                        return self.send_bytes(500, f"no TLS listener: {error}".encode(), "text/plain")
+                tls = state.tls
+            return self.send_bytes(200, json.dumps(tls.report()).encode(), "application/json")
         if url.path == "/_received":
             with state.lock:
                 listing = json.dumps(state.received).encode()
