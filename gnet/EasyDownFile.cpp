@@ -84,6 +84,8 @@ int64_t ContentRangeStart(const std::string& headers) {
 
 void SetMappingWriter(MappingWriter writer) { g_mappingWriter = writer; }
 
+void SetReadOnlyViewsForTest(bool) {}
+
 curl_slist* ApplyCommonOptions(void* handle, const CDownloadPartRequest& request) {
     CURL* curl = static_cast<CURL*>(handle);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);

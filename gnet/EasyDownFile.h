@@ -27,6 +27,9 @@ public:
 // target refuse writes; by default (null) a run writes through its window.
 typedef bool (*MappingWriter)(HANDLE mapping, int64_t offset, const void* data, size_t size);
 void SetMappingWriter(MappingWriter writer);
+// Tests: channels map their views read-only, so every copy into the target
+// faults as it would on a full disk.
+void SetReadOnlyViewsForTest(bool readOnly);
 
 class CEasyDownFile {
 public:

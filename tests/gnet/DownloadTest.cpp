@@ -14,86 +14,11 @@
 
 namespace {
 
-const int64_t MiB = 1048576;
-
-class Client : public gnet::IDownloadFileCallback {
-public:
-    Client() : over_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), firstBits_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Client() override {
-        CloseHandle(over_);
-        CloseHandle(firstBits_);
-    }
-    void DownloadStart(int) override { InterlockedIncrement(&starts); }
-    void DownloadBits(int) override {
-        InterlockedIncrement(&bits);
-        SetEvent(firstBits_);
-    }
-    void DownloadOver(int) override {
-        InterlockedIncrement(&overs);
-        SetEvent(over_);
-    }
-    bool WaitOver(DWORD ms) { return WaitForSingleObject(over_, ms) == WAIT_OBJECT_0; }
-    bool WaitFirstBits(DWORD ms) { return WaitForSingleObject(firstBits_, ms) == WAIT_OBJECT_0; }
-    volatile LONG starts = 0, bits = 0, overs = 0;
-
-private:
-    HANDLE over_;
-    HANDLE firstBits_;
-};
-
-struct Outcome {
-    int result = 0;
-    std::wstring path;
-    int maxChannels = 0;
-    int retries = 0;
-    int64_t avgSpeed = 0;
-    int percent = 0;
-    int starts = 0;
-};
-
-class DownloadTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { gnet::InitDownloadEngine(L"MiniSetup", L"1.0.0.0", L"test"); }
-    void SetUp() override {
-        if (gnettest::ServerAddress().empty()) GTEST_SKIP() << "MINISETUP_DOWNLOAD_SERVER not set";
-        target = folder.File(L"pkg.bin");
-    }
-
-    Outcome Download(const std::string& pathAndQuery, std::function<void(gnet::IDownloadFile*)> configure = nullptr,
-                     DWORD timeoutMs = 60000) {
-        Client client;
-        gnet::IDownloadFile* file = gnet::CreateDownloadFile(&client);
-        Outcome outcome;
-        if (!file) return outcome;
-        file->SetChannelCount(10);
-        if (configure) configure(file);
-        EXPECT_EQ(1, file->DownloadFile(7, gnettest::ServerUrl(pathAndQuery).c_str(), target.c_str(), nullptr));
-        EXPECT_TRUE(client.WaitOver(timeoutMs)) << "no DownloadOver for " << pathAndQuery;
-        outcome.result = file->GetDownloadRet();
-        outcome.path = file->GetFinalDestPath();
-        outcome.maxChannels = file->GetMaxChannels();
-        outcome.retries = file->GetRetryTimes();
-        outcome.avgSpeed = file->GetAvgSpeed();
-        outcome.percent = file->GetPercent();
-        gnet::ReleaseDownloadFile(file);
-        outcome.starts = client.starts;
-        EXPECT_EQ(1, client.overs);
-        return outcome;
-    }
-
-    void ExpectServedFile(const Outcome& outcome, const std::string& contentPath) {
-        EXPECT_EQ(gnet::kDownRetSuccess, outcome.result);
-        EXPECT_EQ(10000, outcome.percent);
-        EXPECT_EQ(gnettest::ServedMd5(contentPath), CMD5Checksum::HexOfFile(outcome.path)) << contentPath;
-    }
-
-    std::wstring RecordPath(const std::string& pathAndQuery) {
-        return folder.Path() + L"\\" + gnet::MakeRecordName(gnettest::ServerUrl(pathAndQuery)) + L".gnet";
-    }
-
-    gnettest::ScratchFolder folder;
-    std::wstring target;
-};
+using gnettest::Client;
+using gnettest::DownloadTest;
+using gnettest::MiB;
+using gnettest::MissingBytesInRecord;
+using gnettest::Outcome;
 
 TEST_F(DownloadTest, TenChannelsFetchTheFile) {
     Outcome outcome = Download("/gen/10485760?id=ten&rate=700000",
@@ -244,16 +169,6 @@ HANDLE StartGnetGet(const std::wstring& url, const std::wstring& dest) {
         return nullptr;
     CloseHandle(process.hThread);
     return process.hProcess;
-}
-
-int64_t MissingBytesInRecord(const std::wstring& recordPath) {
-    gnet::CFileInfo record;
-    std::wstring base = recordPath.substr(0, recordPath.size() - 5);
-    record.SetPath(base);
-    if (!record.IsLoaded()) return -1;
-    int64_t missing = 0;
-    for (const auto& block : record.GetBlocks()) missing += block.second;
-    return missing;
 }
 
 TEST_F(DownloadTest, KilledProcessResumesToTheSameDigest) {
