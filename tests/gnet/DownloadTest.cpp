@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "gnet/DownloadFile.h"
 #include "gnet/EasyDownFile.h"
 #include "gnet/FileInfo.h"
 #include "gnet/FileUtils.h"
+#include "gnet/SimpleDebugLog.h"
 #include "gnet/StringUtil.h"
 #include "base/MD5Checksum.h"
-#include "tests/gnet/TestSupport.h"
+#include "tests/gnet/DownloadHarness.h"
 
 namespace {
 
@@ -19,16 +22,6 @@ using gnettest::DownloadTest;
 using gnettest::MiB;
 using gnettest::MissingBytesInRecord;
 using gnettest::Outcome;
-
-TEST_F(DownloadTest, TenChannelsFetchTheFile) {
-    Outcome outcome = Download("/gen/10485760?id=ten&rate=700000",
-                               [](gnet::IDownloadFile* f) { f->SetBlockSize(MiB); });
-    ExpectServedFile(outcome, "/gen/10485760");
-    EXPECT_EQ(target, outcome.path);
-    EXPECT_EQ(1, outcome.starts);
-    EXPECT_GT(outcome.maxChannels, 1);
-    EXPECT_GE(gnettest::ServerStats("ten")["max_concurrent"].asInt(), 5);
-}
 
 TEST_F(DownloadTest, ServerWithoutRangesGetsOneRequestForTheWholeFile) {
     Outcome outcome = Download("/gen/3145728?id=noranges&noranges=1");
@@ -50,7 +43,11 @@ TEST_F(DownloadTest, ServerAllowingOneConnectionSucceedsOverTheFirstChannel) {
 TEST_F(DownloadTest, BlockAnswered503Recovers) {
     Outcome outcome = Download("/gen/5242880?id=busy&fail503_start=2097152&rate=1000000");
     ExpectServedFile(outcome, "/gen/5242880");
-    EXPECT_EQ(1, gnettest::ServerStats("busy")["statuses"]["503"].asInt());
+    Json::Value stats = gnettest::ServerStats("busy");
+    EXPECT_EQ(1, stats["statuses"]["503"].asInt());
+    int requests = 0;
+    for (const Json::Value& start : stats["get_starts"]) requests += start.asInt64() == 2097152 ? 1 : 0;
+    EXPECT_EQ(2, requests) << "the refused block was not requested again";
 }
 
 TEST_F(DownloadTest, ConnectionDroppedMidBlockIsResumedFromItsPosition) {
@@ -132,21 +129,75 @@ TEST_F(DownloadTest, ClientStopSendsNoDownloadOverAndKeepsTheRecord) {
     EXPECT_TRUE(gnet::PathExists(RecordPath(query)));
 }
 
-TEST_F(DownloadTest, SpeedLimitHoldsTheAverage) {
+// The engine's log lines of one thread, in order.
+std::vector<std::string> LogLinesOfThread(const std::string& log, const std::string& threadId) {
+    std::vector<std::string> lines;
+    std::string tag = "[" + threadId + "]";
+    for (size_t at = 0; at < log.size();) {
+        size_t end = log.find("\r\n", at);
+        if (end == std::string::npos) end = log.size();
+        std::string line = log.substr(at, end - at);
+        if (line.find(tag) != std::string::npos) lines.push_back(line);
+        at = end + 2;
+    }
+    return lines;
+}
+
+TEST_F(DownloadTest, SpeedLimitHoldsTheAverageAndStopsOneChannelAtATime) {
     const int64_t limit = 1000000;
+    std::string logBefore = gnettest::ReadBytes(gnet::GetEngineLogPath());
     Outcome outcome = Download("/gen/4194304?id=limit", [&](gnet::IDownloadFile* f) { f->SetSpeedLimit(limit); });
     ExpectServedFile(outcome, "/gen/4194304");
     EXPECT_NEAR(static_cast<double>(limit), static_cast<double>(outcome.avgSpeed), limit * 0.1);
+
+    // The stops of this download: after a channel was stopped for the limit,
+    // the next stop waits for that channel's over event.
+    std::string log = gnettest::ReadBytes(gnet::GetEngineLogPath()).substr(logBefore.size());
+    const std::string stopText = "Stop a Channel : ";
+    size_t firstStop = log.find(stopText);
+    ASSERT_NE(std::string::npos, firstStop) << "no channel was stopped for the speed limit";
+    size_t open = log.rfind('[', firstStop);
+    std::string threadId = log.substr(open + 1, log.find(']', open) - open - 1);
+    int stops = 0;
+    std::string waitingFor;
+    for (const std::string& line : LogLinesOfThread(log, threadId)) {
+        size_t stop = line.find(stopText);
+        if (stop != std::string::npos) {
+            EXPECT_TRUE(waitingFor.empty()) << "channel stopped before channel " << waitingFor << " ended";
+            waitingFor = line.substr(stop + stopText.size());
+            ++stops;
+        } else if (!waitingFor.empty() &&
+                   line.find("CDownloadPartOverTask::RunThreadTask, cookie = " + waitingFor) != std::string::npos) {
+            waitingFor.clear();
+        }
+    }
+    EXPECT_GE(stops, 1);
 }
 
-bool FailingWriter(HANDLE, int64_t, const void*, size_t) { return false; }
+// Writes through the mapping until the test's resume record exists, then
+// refuses: so the failure comes after a record was saved.
+std::wstring g_recordToWaitFor;
+
+bool WriterFailingOnceRecorded(HANDLE mapping, int64_t offset, const void* data, size_t size) {
+    if (gnet::PathExists(g_recordToWaitFor)) return false;
+    int64_t start = offset / 65536 * 65536;
+    size_t delta = static_cast<size_t>(offset - start);
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, static_cast<DWORD>(start >> 32), static_cast<DWORD>(start),
+                               size + delta);
+    if (!view) return false;
+    memcpy(static_cast<char*>(view) + delta, data, size);
+    UnmapViewOfFile(view);
+    return true;
+}
 
 TEST_F(DownloadTest, WriteFailureEndsWith20016AndDeletesTargetAndRecord) {
-    const std::string query = "/gen/2097152?id=writefail";
-    gnet::SetMappingWriter(&FailingWriter);
+    const std::string query = "/gen/4194304?id=writefail&rate=500000";
+    g_recordToWaitFor = RecordPath(query);
+    gnet::SetMappingWriter(&WriterFailingOnceRecorded);
     Outcome outcome = Download(query);
     gnet::SetMappingWriter(nullptr);
     EXPECT_EQ(gnet::kDownRetWriteFail, outcome.result);
+    EXPECT_GT(outcome.percent, 0) << "the write failed before anything was recorded";
     EXPECT_FALSE(gnet::PathExists(target));
     EXPECT_FALSE(gnet::PathExists(RecordPath(query)));
 }
@@ -202,6 +253,8 @@ TEST_F(DownloadTest, KilledProcessResumesToTheSameDigest) {
     EXPECT_EQ(0u, exitCode);
     EXPECT_EQ(gnettest::ServedMd5("/gen/6291456"), CMD5Checksum::HexOfFile(target));
     EXPECT_LT(gnettest::ServerStats("kill")["bytes"].asInt64(), size - MiB);
+    // gnetget is done with a finished download: no record stays behind.
+    EXPECT_FALSE(gnet::PathExists(record));
 }
 
 // --- interface rules --------------------------------------------------------
