@@ -50,6 +50,9 @@ int CDownloadFileImpl::DownPartTaskSchedule(int index, Channel& channel, bool af
         }
     }
     CDownloadPartRequest& request = channel.task->Request();
+    // A server without ranges sends the whole file or nothing: a restart
+    // starts it over.
+    if (!supportsRange_ && request.GetRange().position != 0) request.SetRange(0, remoteSize_);
     request.status = kPartRunning;
     request.responseCode = 0;
     request.stopRequest = 0;
@@ -171,6 +174,8 @@ void CDownloadFileImpl::RunPartBits(int index) {
         RefreshAverageSpeed();
     }
     if (running < channelCount_ && index == lastStartedIndex_ && failingIndex_ == -1) {
+        CDownloadPartRequest* whole = wholeFileRequest_;  // a channel thread may claim it meanwhile
+        if (!startedAll_ && whole) InterlockedExchange(&whole->holdForOthers, 1);
         for (auto& entry : channels_) {
             if (!IsCandidate(entry.second.task)) continue;
             int answer = DownPartTaskSchedule(entry.first, entry.second, false);

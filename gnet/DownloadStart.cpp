@@ -159,6 +159,7 @@ bool CDownloadFileImpl::CreateChannels(const BlockList& blocks, CThread*& firstT
             // channel delivers data (or it turns out to be the only one).
             firstBlockLength_ = block.second;
             remaining = remoteSize_;
+            request.holdAt = block.second;
         }
         request.SetRange(block.first, remaining);
         request.SetWholeFile(wholeFile ? 1 : 0);

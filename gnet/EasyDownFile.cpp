@@ -251,6 +251,7 @@ size_t CEasyDownFile::WriteFile(const char* data, size_t length) {
         }
         headerChecked_ = true;
     }
+    if (request_->holdForOthers) HoldAtBlockEnd(length);
     if (request_->rateGate) request_->rateGate->Acquire(static_cast<int64_t>(length), &request_->stopRequest);
     if (request_->stopRequest) return 0;
     {
@@ -274,6 +275,22 @@ size_t CEasyDownFile::WriteFile(const char* data, size_t length) {
     }
     owner_->DownloadPartBits(request_->index);
     return length;
+}
+
+// The whole-file channel about to pass the end of its own block waits up to
+// kHoldMs for another channel's first data, which cuts it back to the block:
+// the bytes beyond belong to that channel. Without it in time the server
+// evidently serves one connection, and the channel goes on alone.
+void CEasyDownFile::HoldAtBlockEnd(size_t length) {
+    const int kHoldMs = 2000;
+    const int kStepMs = 10;
+    for (int waited = 0; waited < kHoldMs; waited += kStepMs) {
+        RangeState range = request_->GetRange();
+        if (!range.wholeFile || !request_->holdForOthers || request_->stopRequest) return;
+        if (range.position + static_cast<int64_t>(length) <= request_->holdAt) return;
+        Sleep(kStepMs);
+    }
+    request_->holdForOthers = 0;
 }
 
 int CEasyDownFile::ProgressCallback(void* self, double, double, double, double) {

@@ -54,6 +54,7 @@ public:
 
 private:
     bool Finish(bool result);
+    void HoldAtBlockEnd(size_t length);
     static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
     static int ProgressCallback(void* self, double, double, double, double);
 

@@ -48,6 +48,11 @@ struct CDownloadPartRequest {
     int64_t recvSpeedCap = 0;
     std::vector<std::string> headerLines;
     volatile LONG writeError = 0;
+    // The whole-file channel's own block ends here; while holdForOthers is
+    // set (the other channels were started and none delivered yet) it waits
+    // there a moment instead of fetching bytes another channel is fetching.
+    int64_t holdAt = -1;
+    volatile LONG holdForOthers = 0;
     // Shared by all channels of a download that has a speed limit.
     class CRateGate* rateGate = nullptr;
 
