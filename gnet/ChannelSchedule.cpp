@@ -35,7 +35,7 @@ bool CDownloadFileImpl::IsCandidate(CDownloadPartTask* task) {
     return request.GetRemaining() > 0 && (request.status == kPartIdle || request.status == kPartFailed);
 }
 
-int CDownloadFileImpl::DownPartTaskSchedule(CThread* thread, CDownloadPartTask* task, bool afterCompletion) {
+int CDownloadFileImpl::DownPartTaskSchedule(int index, Channel& channel, bool afterCompletion) {
     if (!noSpeedLimit_ && speedLimit_ != 0) {
         int64_t average;
         {
@@ -49,12 +49,22 @@ int CDownloadFileImpl::DownPartTaskSchedule(CThread* thread, CDownloadPartTask* 
             return kScheduleSpeedLimited;
         }
     }
-    CDownloadPartRequest& request = task->Request();
+    CDownloadPartRequest& request = channel.task->Request();
+    // A server without ranges sends the whole file or nothing: a restart
+    // starts it over.
+    if (!supportsRange_ && request.GetRange().position != 0) request.SetRange(0, remoteSize_);
     request.status = kPartRunning;
     request.responseCode = 0;
-    if (!thread || !thread->PostTask(task)) {
-        // A channel whose thread no longer takes work stays a candidate.
-        request.status = kPartFailed;
+    request.stopRequest = 0;
+    InterlockedIncrement(&request.run);
+    if (!channel.thread || !channel.thread->PostTask(channel.task)) {
+        // The channel's thread takes no more work: the run goes to a new one.
+        if (channel.thread) {
+            channel.thread->WaitForExit();
+            delete channel.thread;
+        }
+        channel.thread = new CThread(std::to_wstring(cookie_) + L"_Download_Thread_" + std::to_wstring(index));
+        if (!channel.thread->Start() || !channel.thread->PostTask(channel.task)) request.status = kPartFailed;
     }
     InterlockedExchange(&failingIndex_, -1);
     timers_.SetTimer(kTimerChannelStarter, 3000, 0);
@@ -63,17 +73,94 @@ int CDownloadFileImpl::DownPartTaskSchedule(CThread* thread, CDownloadPartTask* 
     return kScheduleStarted;
 }
 
+// A channel that is not running and has nothing left (cut back to its own
+// block after it had passed the block's end) is finished.
+void CDownloadFileImpl::SettleIdleChannels() {
+    for (auto& entry : channels_) {
+        CDownloadPartRequest& request = entry.second.task->Request();
+        if (request.GetRemaining() > 0 || request.status == kPartRunning || request.status == kPartDone) continue;
+        request.status = kPartDone;
+        if (entry.second.thread) entry.second.thread->Stop();
+    }
+}
+
+// The download is complete when no channel misses a byte and none runs.
+bool CDownloadFileImpl::FinishIfComplete() {
+    int unfinished = 0;
+    for (auto& entry : channels_) {
+        CDownloadPartRequest& request = entry.second.task->Request();
+        if (request.GetRemaining() > 0 || request.status == kPartRunning) ++unfinished;
+    }
+    blocksRemaining_ = unfinished;
+    if (unfinished > 0) return false;
+    SaveFileInfo();
+    result_ = kDownRetSuccess;
+    DownloadSuc();
+    return true;
+}
+
+void CDownloadFileImpl::ScheduleAfterCompletion(const wchar_t* source) {
+    for (auto& entry : channels_) {
+        if (!IsCandidate(entry.second.task)) continue;
+        if (DownPartTaskSchedule(entry.first, entry.second, true) == kScheduleStarted)
+            PrintLog(L"%ls, StartNewThread : %d", source, lastStartedIndex_);
+        else
+            PrintLog(L"%ls, CDownloadPartOverTask StopNewThread", source);
+        return;
+    }
+}
+
+// Called on a channel thread when a channel other than the whole-file one
+// delivers data: the whole-file channel goes back to its own block at once,
+// before it fetches bytes that another channel is fetching too.
+void CDownloadFileImpl::CutBackWholeFile(int byIndex) {
+    CDownloadPartRequest* request = static_cast<CDownloadPartRequest*>(
+        InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&wholeFileRequest_), nullptr));
+    if (!request) return;
+    request->CutBack(remoteSize_ - firstBlockLength_);
+    InterlockedExchange(&wholeFileIndex_, -1);
+    PrintLog(L"%ls, cut back by : %d", L"gnet::CDownloadFileImpl::CutBackWholeFile", byIndex);
+    // A progress step settles the cut-back channel if it is not running.
+    PostToWork(new CDownloadPartBitsTask(this, byIndex));
+}
+
+// The whole-file channel passed the end of its block while no other channel
+// delivered anything: the server serves this download over one connection,
+// so the others are dropped. Never when another block holds data.
+void CDownloadFileImpl::GoAloneIfNoOtherChannelDelivered() {
+    int wholeIndex = wholeFileIndex_;
+    if (wholeIndex == -1 || !wholeFileRequest_ || channels_.size() < 2) return;
+    auto whole = channels_.find(wholeIndex);
+    if (whole == channels_.end() || whole->second.task->Request().GetRange().position <= firstBlockLength_) return;
+    for (auto& entry : channels_) {
+        if (entry.first == wholeIndex) continue;
+        RangeState range = entry.second.task->Request().GetRange();
+        if (range.downloaded > 0 || range.remaining <= 0) return;
+    }
+    if (!InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&wholeFileRequest_), nullptr)) return;
+    PrintLog(L"%ls, one connection only : %d", L"gnet::CDownloadFileImpl::SaveFileInfo", wholeIndex);
+    RunClearThreads(true);
+    blocksRemaining_ = 1;
+}
+
+// A restart after which no channel received a byte is quiet. Once as many
+// quiet restarts in a row as the maximum retries allows have passed, they
+// count: the server refuses for good rather than being busy.
+bool CDownloadFileImpl::QuietRestartsExhausted() {
+    bool data = InterlockedExchange(&dataSinceRestart_, 0) != 0;
+    if (data) quietRestarts_ = 0;
+    if (!data && quietRestarts_ >= maxRetry_) {
+        if (retryCount_ < maxRetry_) InterlockedExchange(&retryCount_, maxRetry_);
+        return true;
+    }
+    ++quietRestarts_;
+    return false;
+}
+
 void CDownloadFileImpl::RunPartBits(int index) {
     if (state_ == kStateStopped) return;
-    if (wholeFileIndex_ != -1 && index != -1 && index != wholeFileIndex_) {
-        auto found = channels_.find(wholeFileIndex_);
-        if (found != channels_.end()) {
-            CDownloadPartRequest& request = found->second.task->Request();
-            request.ShortenBy(remoteSize_ - firstBlockLength_);
-            request.wholeFile = 0;
-        }
-        wholeFileIndex_ = -1;
-    }
+    SettleIdleChannels();
+    if (FinishIfComplete()) return;
     LONG running = 0;
     for (auto& entry : channels_)
         if (entry.second.task->Request().status == kPartRunning) ++running;
@@ -87,9 +174,11 @@ void CDownloadFileImpl::RunPartBits(int index) {
         RefreshAverageSpeed();
     }
     if (running < channelCount_ && index == lastStartedIndex_ && failingIndex_ == -1) {
+        CDownloadPartRequest* whole = wholeFileRequest_;  // a channel thread may claim it meanwhile
+        if (!startedAll_ && whole) InterlockedExchange(&whole->holdForOthers, 1);
         for (auto& entry : channels_) {
             if (!IsCandidate(entry.second.task)) continue;
-            int answer = DownPartTaskSchedule(entry.second.thread, entry.second.task, false);
+            int answer = DownPartTaskSchedule(entry.first, entry.second, false);
             if (answer == kScheduleStarted)
                 PrintLog(L"%ls, StartNewThread : %d", kBitsSource, lastStartedIndex_);
             else
@@ -110,29 +199,23 @@ void CDownloadFileImpl::RunPartBits(int index) {
              static_cast<long long>(GetCurSpeed()));
 }
 
-void CDownloadFileImpl::RunPartOver(int index) {
+void CDownloadFileImpl::RunPartOver(int index, LONG run) {
     if (state_ == kStateStopped) return;
     auto found = channels_.find(index);
     if (found == channels_.end()) return;
     CDownloadPartRequest& request = found->second.task->Request();
-    if (request.GetRemaining() <= 0 || (request.status != kPartIdle && request.status != kPartFailed)) {
+    if (request.status == kPartRunning || (run != kAnyRun && run != request.run)) {
+        // The channel was started again since this run ended.
+        PrintLog(L"%ls, stale over of run %d", kOverSource, static_cast<int>(run));
+        return;
+    }
+    if (request.GetRemaining() <= 0) {
         lastOverWasCompletion_ = 1;
+        request.status = kPartDone;
         if (found->second.thread) found->second.thread->Stop();
-        --blocksRemaining_;
-        if (blocksRemaining_ < 1) {
-            SaveFileInfo();
-            result_ = kDownRetSuccess;
-            DownloadSuc();
-            return;
-        }
-        for (auto& entry : channels_) {
-            if (!IsCandidate(entry.second.task)) continue;
-            if (DownPartTaskSchedule(entry.second.thread, entry.second.task, true) == kScheduleStarted)
-                PrintLog(L"%ls, StartNewThread : %d", kOverSource, lastStartedIndex_);
-            else
-                PrintLog(L"%ls, CDownloadPartOverTask StopNewThread", kOverSource);
-            break;
-        }
+        SettleIdleChannels();
+        if (FinishIfComplete()) return;
+        ScheduleAfterCompletion(kOverSource);
         return;
     }
     PrintLog(L"%ls, curl_easy_perform = %d", kOverSource, static_cast<int>(request.curlResult));
@@ -143,6 +226,10 @@ void CDownloadFileImpl::RunPartOver(int index) {
         DeleteDownFile();
         return;
     }
+    if (!supportsRange_) {
+        // The server sends the whole file or nothing: start it over.
+        request.SetRange(0, remoteSize_);
+    }
     lastOverWasCompletion_ = 0;
     if (CheckNetworkOrFail(kOverSource, L"%ls, Network error") != kNetConnected) return;
     timers_.SetTimer(kTimerFailCoolDown, 10000, 0);
@@ -152,27 +239,35 @@ void CDownloadFileImpl::RunPartOver(int index) {
 
 void CDownloadFileImpl::RunTimerStartChannel() {
     if (state_ == kStateStopped || failingIndex_ != -1) return;
-    Channel* chosen = nullptr;
-    Channel* remembered = nullptr;
+    SettleIdleChannels();
+    if (FinishIfComplete()) return;
+    std::map<int, Channel>::iterator chosen = channels_.end();
+    std::map<int, Channel>::iterator remembered = channels_.end();
     bool sawRunning = false;
-    for (auto& entry : channels_) {
-        CDownloadPartTask* task = entry.second.task;
+    for (auto it = channels_.begin(); it != channels_.end(); ++it) {
+        CDownloadPartTask* task = it->second.task;
         if (IsCandidate(task)) {
             if (task->Request().responseCode == 503 || sawRunning) {
-                chosen = &entry.second;
+                chosen = it;
                 break;
             }
-            remembered = &entry.second;
+            remembered = it;
         } else if (task->Request().status == kPartRunning) {
             sawRunning = true;
-            if (remembered) {
+            if (remembered != channels_.end()) {
                 chosen = remembered;
                 break;
             }
         }
     }
-    if (chosen) {
-        if (DownPartTaskSchedule(chosen->thread, chosen->task, false) == kScheduleStarted)
+    if (chosen != channels_.end()) {
+        if (QuietRestartsExhausted()) {
+            PrintLog(L"%ls, Fail more than max retry time!!!", kStarterSource);
+            result_ = kDownRetRetryExceeded;
+            DownloadError();
+            return;
+        }
+        if (DownPartTaskSchedule(chosen->first, chosen->second, false) == kScheduleStarted)
             PrintLog(L"%ls, StartNewThread : %d", kStarterSource, lastStartedIndex_);
         else
             PrintLog(L"%ls, CTimerStartChannelTask Stop Thread", kStarterSource);
@@ -186,12 +281,13 @@ void CDownloadFileImpl::RunTimerStartChannel() {
         DownloadError();
         return;
     }
-    if (remembered) {
+    if (remembered != channels_.end()) {
+        QuietRestartsExhausted();  // a counted restart still starts a new quiet stretch
         if (!lastOverWasCompletion_) {
             InterlockedIncrement(&retryCount_);
             PrintLog(L"%ls, Fail download : retry times = %d", kStarterSource, static_cast<int>(retryCount_));
         }
-        if (DownPartTaskSchedule(remembered->thread, remembered->task, false) == kScheduleStarted)
+        if (DownPartTaskSchedule(remembered->first, remembered->second, false) == kScheduleStarted)
             PrintLog(L"%ls, StartNewThread : %d", kStarterSource, lastStartedIndex_);
         else
             PrintLog(L"%ls, Stop Thread", kStarterSource);
@@ -219,9 +315,11 @@ void CDownloadFileImpl::RunManualStopPart() {
 }
 
 void CDownloadFileImpl::RunClearThreads(bool keepWholeFileChannel) {
+    int keep = keepWholeFileChannel ? static_cast<int>(wholeFileIndex_) : -1;
+    if (keep == -1) InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&wholeFileRequest_), nullptr);
     std::map<int, Channel> removed;
     for (auto it = channels_.begin(); it != channels_.end();) {
-        if (keepWholeFileChannel && it->first == wholeFileIndex_) {
+        if (it->first == keep) {
             ++it;
             continue;
         }
@@ -231,39 +329,33 @@ void CDownloadFileImpl::RunClearThreads(bool keepWholeFileChannel) {
     for (auto& entry : removed) {
         CDownloadPartRequest& request = entry.second.task->Request();
         request.cancelled = 1;
-        if (request.status == kPartRunning) request.stopRequest = 1;
+        request.stopRequest = 1;
         if (entry.second.thread) entry.second.thread->Stop();
     }
+    // Every thread ends before any task goes: a channel thread may still be
+    // cutting back the whole-file channel's request.
     for (auto& entry : removed) {
-        if (entry.second.thread) {
-            entry.second.thread->WaitForExit();
-            delete entry.second.thread;
-        }
-        delete entry.second.task;
+        if (!entry.second.thread) continue;
+        entry.second.thread->WaitForExit();
+        delete entry.second.thread;
     }
+    for (auto& entry : removed) delete entry.second.task;
 }
 
 void CDownloadFileImpl::SaveFileInfo() {
+    GoAloneIfNoOtherChannelDelivered();
     BlockList blocks;
     int64_t totalDownloaded = 0;
     int64_t totalRemaining = 0;
-    int count = 0;
     for (auto& entry : channels_) {
-        CDownloadPartRequest& request = entry.second.task->Request();
-        RangeState range = request.GetRange();
-        bool wholeFile = request.wholeFile != 0;
+        RangeState range = entry.second.task->Request().GetRange();
         totalDownloaded += range.downloaded;
-        if (wholeFile && totalDownloaded > firstBlockLength_ && channels_.size() > 1) {
-            // The first channel ran past its own block before any other one
-            // delivered: this server serves the download over one connection.
-            PostToWork(new CClearNoSupportMultiTask(this));
-            blocksRemaining_ = 1;
-        }
-        if (range.position < 0 || range.position > remoteSize_ || range.remaining > remoteSize_) return;
+        if (range.position < 0 || range.position > remoteSize_ || range.remaining < 0 ||
+            range.remaining > remoteSize_)
+            return;
         AddBlock(blocks, range.position, range.remaining);
         totalRemaining += range.remaining;
-        ++count;
-        if (wholeFile) break;  // it covers everything after it
+        if (range.wholeFile) break;  // it covers everything after it
     }
     if (remoteSize_ - totalRemaining < 0) return;
     {
@@ -271,9 +363,11 @@ void CDownloadFileImpl::SaveFileInfo() {
         downloadedSize_ = remoteSize_ - totalRemaining;
     }
     {
+        // Bytes fetched twice (before a cut-back) may make the sum exceed the
+        // file; the total never goes back and never past the file's size.
         CAutoLock hold(lockB_);
-        if (totalDownloaded < savedRunTotal_ || totalDownloaded > remoteSize_) return;
-        savedRunTotal_ = totalDownloaded;
+        int64_t total = totalDownloaded > remoteSize_ ? remoteSize_ : totalDownloaded;
+        if (total > savedRunTotal_) savedRunTotal_ = total;
         RefreshAverageSpeed();
     }
     fileInfo_.SetBlockNumber(static_cast<int>(blocks.size()));

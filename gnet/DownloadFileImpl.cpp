@@ -51,6 +51,10 @@ CDownloadFileImpl::CDownloadFileImpl(IDownloadFileCallback* callback)
       lastStartedIndex_(-1),
       failingIndex_(-1),
       wholeFileIndex_(-1),
+      wholeFileRequest_(nullptr),
+      supportsRange_(true),
+      dataSinceRestart_(0),
+      quietRestarts_(0),
       firstBlockLength_(0),
       startedAll_(0),
       manualStoppedIndex_(-1),
@@ -140,6 +144,7 @@ int CDownloadFileImpl::SetUseIEProxy(int useIEProxy) {
 
 int CDownloadFileImpl::SetProxy(const wchar_t* proxy) {
     if (!proxy) return 0;
+    CAutoLock hold(proxyLock_);
     proxy_ = proxy;
     useIEProxy_ = 0;
     return 1;
@@ -221,8 +226,13 @@ int CDownloadFileImpl::DownloadFile(int cookie, const wchar_t* url, const wchar_
 }
 
 int CDownloadFileImpl::StopDownload() {
+    TryStop();
+    return 1;
+}
+
+bool CDownloadFileImpl::TryStop() {
     // Exactly one caller moves the object from running to stopped.
-    if (InterlockedCompareExchange(&state_, kStateStopped, kStateRunning) != kStateRunning) return 1;
+    if (InterlockedCompareExchange(&state_, kStateStopped, kStateRunning) != kStateRunning) return false;
     timers_.KillTimer(kTimerChannelStarter);
     timers_.KillTimer(kTimerSpeedSample);
     timers_.KillTimer(kTimerProgressGate);
@@ -230,7 +240,7 @@ int CDownloadFileImpl::StopDownload() {
     PostToWork(new CClearThreadTask(this));
     HANDLE mapping = reinterpret_cast<HANDLE>(InterlockedExchangePointer(&mapping_, nullptr));
     if (mapping) CloseHandle(mapping);
-    return 1;
+    return true;
 }
 
 int CDownloadFileImpl::DeleteDownFile() {
@@ -262,9 +272,10 @@ void CDownloadFileImpl::LogDownloadOver() {
     callback_->DownloadOver(cookie_);
 }
 
+// Only the caller that stops the download reports its end: a client's stop
+// that races a failure wins silently.
 void CDownloadFileImpl::DownloadError() {
-    if (state_ == kStateStopped) return;
-    StopDownload();
+    if (!TryStop()) return;
     costTime_ = SecondsSinceFirstData();
     PrintLog(L"%ls, DownloadRet = %d, costtime = %04f", L"gnet::CDownloadFileImpl::DownloadError",
              static_cast<int>(result_), costTime_);
@@ -272,9 +283,8 @@ void CDownloadFileImpl::DownloadError() {
 }
 
 void CDownloadFileImpl::DownloadSuc() {
-    if (state_ == kStateStopped) return;
+    if (!TryStop()) return;
     InterlockedExchange(&percent_, 10000);
-    StopDownload();
     costTime_ = SecondsSinceFirstData();
     PrintLog(L"%ls, costtime = %04f", L"gnet::CDownloadFileImpl::DownloadSuc", costTime_);
     LogDownloadOver();
@@ -319,12 +329,16 @@ void CDownloadFileImpl::DownloadPartStart(int) {}
 
 void CDownloadFileImpl::DownloadPartBits(int index) {
     StartFirstDataClock();
+    InterlockedExchange(&dataSinceRestart_, 1);
+    if (wholeFileRequest_ && index != wholeFileIndex_) CutBackWholeFile(index);
     if (state_ != kStateStopped && InterlockedCompareExchange(&progressGate_, 0, 1) == 1)
         PostToWork(new CDownloadPartBitsTask(this, index));
 }
 
-void CDownloadFileImpl::DownloadPartOver(int index) {
-    if (state_ == kStateRunning) PostToWork(new CDownloadPartOverTask(this, index));
+void CDownloadFileImpl::DownloadPartOver(int index) { DownloadPartRunOver(index, kAnyRun); }
+
+void CDownloadFileImpl::DownloadPartRunOver(int index, LONG run) {
+    if (state_ == kStateRunning) PostToWork(new CDownloadPartOverTask(this, index, run));
 }
 
 void CDownloadFileImpl::OnTimer(uint32_t timerId) {

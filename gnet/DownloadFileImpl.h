@@ -68,6 +68,7 @@ public:
     void DownloadPartStart(int index) override;
     void DownloadPartBits(int index) override;
     void DownloadPartOver(int index) override;
+    void DownloadPartRunOver(int index, LONG run) override;
 
     // ITQTimerCallBack (timer-queue threads)
     void OnTimer(uint32_t timerId) override;
@@ -75,7 +76,9 @@ public:
     // Work-thread steps, run by the engine's tasks.
     void RunDownloadStart(bool reuseSameFile);
     void RunPartBits(int index);
-    void RunPartOver(int index);
+    // run: the identity of the run that ended; kAnyRun takes the current one.
+    static const LONG kAnyRun = -1;
+    void RunPartOver(int index, LONG run);
     void RunTimerStartChannel();
     void RunManualStopPart();
     void RunClearThreads(bool keepWholeFileChannel);
@@ -89,6 +92,9 @@ private:
     };
 
     bool IsIdle() const { return state_ == kStateIdle; }
+    // Moves a running download to stopped; true only for the one caller that
+    // did it, so only that caller may report the end.
+    bool TryStop();
     void PostToWork(IThreadTask* task);
     void DownloadError();
     void DownloadSuc();
@@ -105,8 +111,14 @@ private:
     bool CreateChannels(const BlockList& blocks, CThread*& firstThread, CDownloadPartTask*& firstTask);
 
     // Scheduling.
-    int DownPartTaskSchedule(CThread* thread, CDownloadPartTask* task, bool afterCompletion);
+    int DownPartTaskSchedule(int index, Channel& channel, bool afterCompletion);
     static bool IsCandidate(CDownloadPartTask* task);
+    void SettleIdleChannels();
+    bool FinishIfComplete();
+    void ScheduleAfterCompletion(const wchar_t* source);
+    bool QuietRestartsExhausted();
+    void CutBackWholeFile(int byIndex);
+    void GoAloneIfNoOtherChannelDelivered();
     void SaveFileInfo();
     void SampleSpeed();
     int64_t RefreshAverageSpeed();
@@ -130,6 +142,7 @@ private:
     int64_t blockSize_;
     int useIEProxy_;
     std::wstring proxy_;
+    CLock proxyLock_;  // SetProxy may come from the client while channels are set up
     int64_t speedLimit_;
     int noSpeedLimit_;
     int channelCount_;
@@ -158,7 +171,14 @@ private:
     volatile LONG mostRunningChannels_;
     int lastStartedIndex_;
     volatile LONG failingIndex_;
-    int wholeFileIndex_;
+    volatile LONG wholeFileIndex_;
+    // The whole-file channel's request until someone claims it: a channel
+    // that delivers data (cut back) or the work thread (go alone). Whoever
+    // exchanges it for null decides; the other finds null.
+    CDownloadPartRequest* volatile wholeFileRequest_;
+    bool supportsRange_;
+    volatile LONG dataSinceRestart_;  // a channel received data since the last restart
+    int quietRestarts_;               // consecutive restarts with no data in between
     int64_t firstBlockLength_;
     int startedAll_;
     int manualStoppedIndex_;

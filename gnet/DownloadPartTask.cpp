@@ -21,7 +21,6 @@ bool CDownloadPartTask::RunThreadTask() {
         request_.status = kPartFailed;
         return true;
     }
-    request_.stopRequest = 0;
     CEasyDownFile transfer(&request_);
     transfer.DownloadPart(owner_);
     return true;

@@ -53,6 +53,7 @@ CDownloadPartRequest CDownloadFileImpl::MakeRequest() const {
     request.password = password_;
     request.referer = referer_;
     request.headerLines = headerLines_;
+    CAutoLock hold(const_cast<CLock&>(proxyLock_));
     request.proxy = useIEProxy_ ? ieProxy_ : proxy_;
     return request;
 }
@@ -103,11 +104,11 @@ bool CDownloadFileImpl::GetTaskFileInfo(bool reuseSameFile, BlockList& blocks) {
 
 bool CDownloadFileImpl::EnforceForcedName() {
     if (!forceName_ || destPath_ == requestedDestPath_) return true;
-    bool removed = true;
-    if (IsDirectory(requestedDestPath_))
-        removed = DeleteDirectory(requestedDestPath_, false);
-    else if (PathExists(requestedDestPath_))
-        removed = DeleteFileW(requestedDestPath_.c_str()) != 0;
+    // Only a file may give way to the forced name; a folder is never deleted
+    // (NamesNoFile refused folder names before, this catches a folder made
+    // since).
+    bool removed = !IsDirectory(requestedDestPath_);
+    if (removed && PathExists(requestedDestPath_)) removed = DeleteFileW(requestedDestPath_.c_str()) != 0;
     if (!removed) {
         PrintLog(L"%ls, DeleteFile GetLastError=%d", kStartSource, static_cast<int>(GetLastError()));
         FailStart(kDownRetDeleteTargetFail);
@@ -140,6 +141,10 @@ bool CDownloadFileImpl::CreateTargetMapping() {
 }
 
 bool CDownloadFileImpl::CreateChannels(const BlockList& blocks, CThread*& firstThread, CDownloadPartTask*& firstTask) {
+    // With a block already finished (a resumed record) no channel asks for
+    // the whole file: it would fetch that block again.
+    bool anyFinished = false;
+    for (const auto& block : blocks) anyFinished |= block.second <= 0;
     int index = 0;
     for (const auto& block : blocks) {
         CDownloadPartRequest request = MakeRequest();
@@ -148,16 +153,21 @@ bool CDownloadFileImpl::CreateChannels(const BlockList& blocks, CThread*& firstT
         request.recvSpeedCap = noSpeedLimit_ ? 0 : speedLimit_;
         request.rateGate = rateGate_;
         int64_t remaining = block.second;
-        if (block.first == 0) {
+        bool wholeFile = block.first == 0 && remaining > 0 && !anyFinished;
+        if (wholeFile) {
             // The channel at byte 0 asks for the whole file until another
             // channel delivers data (or it turns out to be the only one).
-            request.wholeFile = 1;
             firstBlockLength_ = block.second;
-            wholeFileIndex_ = index;
-            if (remaining > 0) remaining = remoteSize_;
+            remaining = remoteSize_;
+            request.holdAt = block.second;
         }
         request.SetRange(block.first, remaining);
+        request.SetWholeFile(wholeFile ? 1 : 0);
         CDownloadPartTask* task = new CDownloadPartTask(request, this);
+        if (wholeFile) {
+            wholeFileIndex_ = index;
+            wholeFileRequest_ = &task->Request();
+        }
         CThread* thread = nullptr;
         if (remaining > 0) {
             thread = new CThread(std::to_wstring(cookie_) + L"_Download_Thread_" + std::to_wstring(index));
@@ -202,6 +212,14 @@ void CDownloadFileImpl::RunDownloadStart(bool reuseSameFile) {
         channelCount_ = 1;
         reuseSameFile = false;
     }
+    supportsRange_ = supportsRange;
+    if (forceName_ && NamesNoFile(requestedDestPath_)) {
+        // A forced name must name a file: the download would otherwise have
+        // to remove a folder to take its place.
+        PrintLog(L"%ls, Forced name is no file name: %ls", kStartSource, requestedDestPath_.c_str());
+        FailStart(kDownRetDeleteTargetFail);
+        return;
+    }
     BlockList blocks;
     if (!GetTaskFileInfo(reuseSameFile, blocks)) return;
     if (!EnforceForcedName()) return;
@@ -228,7 +246,8 @@ void CDownloadFileImpl::RunDownloadStart(bool reuseSameFile) {
         callback_->DownloadStart(cookie_);
     }
     if (blocksRemaining_ > 0 && firstTask) {
-        if (DownPartTaskSchedule(firstThread, firstTask, false) == kScheduleStarted)
+        if (DownPartTaskSchedule(firstTask->Request().index, channels_[firstTask->Request().index], false) ==
+            kScheduleStarted)
             PrintLog(L"%ls, First Start StartNewThread : %d", kStartSource, lastStartedIndex_);
         timers_.SetTimer(kTimerSpeedSample, 1000, 0);
         timers_.SetTimer(kTimerProgressGate, 1000, 0);

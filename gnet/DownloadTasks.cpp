@@ -20,7 +20,7 @@ bool CDownloadPartBitsTask::RunThreadTask() {
 
 bool CDownloadPartOverTask::RunThreadTask() {
     PrintLog(L"%ls, cookie = %d", L"gnet::CDownloadPartOverTask::RunThreadTask", index_);
-    engine_->RunPartOver(index_);
+    engine_->RunPartOver(index_, run_);
     delete this;
     return true;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // One-shot tasks of the engine's work thread. Each runs one engine step and
 // deletes itself.
+#include <windows.h>
+
 #include "gnet/ThreadTask.h"
 
 namespace gnet {
@@ -29,12 +31,13 @@ private:
 
 class CDownloadPartOverTask : public IThreadTask {
 public:
-    CDownloadPartOverTask(CDownloadFileImpl* engine, int index) : engine_(engine), index_(index) {}
+    CDownloadPartOverTask(CDownloadFileImpl* engine, int index, LONG run) : engine_(engine), index_(index), run_(run) {}
     bool RunThreadTask() override;
 
 private:
     CDownloadFileImpl* engine_;
     int index_;
+    LONG run_;
 };
 
 // Tasks that carry nothing but the engine.

@@ -84,6 +84,8 @@ int64_t ContentRangeStart(const std::string& headers) {
 
 void SetMappingWriter(MappingWriter writer) { g_mappingWriter = writer; }
 
+void SetReadOnlyViewsForTest(bool readOnly) { CMappingWindow::SetReadOnlyForTest(readOnly); }
+
 curl_slist* ApplyCommonOptions(void* handle, const CDownloadPartRequest& request) {
     CURL* curl = static_cast<CURL*>(handle);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
@@ -134,7 +136,7 @@ int64_t GetRemoteFileSize(CDownloadPartRequest& request, bool& supportsRange) {
 }
 
 CEasyDownFile::CEasyDownFile(CDownloadPartRequest* request)
-    : request_(request), owner_(nullptr), mapping_(nullptr), headerChecked_(false), runStart_(0) {}
+    : request_(request), owner_(nullptr), mapping_(nullptr), headerChecked_(false), runStart_(0), run_(0) {}
 
 CEasyDownFile::~CEasyDownFile() {
     window_.reset();
@@ -154,32 +156,37 @@ bool CEasyDownFile::IsAcceptableResponse(const std::string& headerText, long res
     return true;
 }
 
+// Every run that began reports its end, whatever ended it: the engine counts
+// a block as finished or failed only from these reports.
+bool CEasyDownFile::Finish(bool result) {
+    // The view goes before the engine hears of the end: it may delete or
+    // hand over the target at once.
+    if (window_) window_->Release();
+    request_->status = request_->GetRemaining() > 0 ? kPartFailed : kPartDone;
+    owner_->DownloadPartRunOver(request_->index, run_);
+    return result;
+}
+
 bool CEasyDownFile::DownloadPart(IDownloadPartCallBack* owner) {
     if (!request_) return false;
     owner_ = owner;
+    run_ = request_->run;
     if (!request_->mappingName.empty())
         mapping_ = OpenFileMappingW(FILE_MAP_WRITE, FALSE, request_->mappingName.c_str());
     window_.reset(new CMappingWindow(mapping_));
     RangeState range = request_->GetRange();
-    if (range.remaining <= 0) {
-        request_->status = kPartDone;
-        return false;
-    }
+    // Nothing left (cut back before the run began), or stopped already.
+    if (range.remaining <= 0 || request_->stopRequest) return Finish(false);
     runStart_ = range.position;
     request_->responseCode = 0;
     CURL* curl = curl_easy_init();
-    if (!curl) {
-        // Left as failed (not running) so the scheduler can try it again.
-        request_->status = kPartFailed;
-        return false;
-    }
+    if (!curl) return Finish(false);
     request_->curl = curl;
     if (curl_easy_setopt(curl, CURLOPT_HEADER, 0L) != CURLE_OK ||
         curl_easy_setopt(curl, CURLOPT_URL, WideToUtf8(request_->url).c_str()) != CURLE_OK) {
         request_->curl = nullptr;
         curl_easy_cleanup(curl);
-        request_->status = kPartFailed;
-        return false;
+        return Finish(false);
     }
     curl_slist* headers = ApplyCommonOptions(curl, *request_);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
@@ -221,14 +228,9 @@ bool CEasyDownFile::DownloadPart(IDownloadPartCallBack* owner) {
     request_->responseCode = code;
     if (code != 200 && code != 206) result = false;
     if (headers) curl_slist_free_all(headers);
-    // The view goes before the engine hears of the end: it may delete or
-    // hand over the target at once.
-    window_->Release();
-    request_->status = request_->GetRemaining() != 0 ? kPartFailed : kPartDone;
-    owner_->DownloadPartOver(request_->index);
     request_->curl = nullptr;
     curl_easy_cleanup(curl);
-    return result;
+    return Finish(result);
 }
 
 size_t CEasyDownFile::WriteCallback(char* data, size_t size, size_t count, void* self) {
@@ -249,6 +251,7 @@ size_t CEasyDownFile::WriteFile(const char* data, size_t length) {
         }
         headerChecked_ = true;
     }
+    if (request_->holdForOthers) HoldAtBlockEnd(length);
     if (request_->rateGate) request_->rateGate->Acquire(static_cast<int64_t>(length), &request_->stopRequest);
     if (request_->stopRequest) return 0;
     {
@@ -272,6 +275,22 @@ size_t CEasyDownFile::WriteFile(const char* data, size_t length) {
     }
     owner_->DownloadPartBits(request_->index);
     return length;
+}
+
+// The whole-file channel about to pass the end of its own block waits up to
+// kHoldMs for another channel's first data, which cuts it back to the block:
+// the bytes beyond belong to that channel. Without it in time the server
+// evidently serves one connection, and the channel goes on alone.
+void CEasyDownFile::HoldAtBlockEnd(size_t length) {
+    const int kHoldMs = 2000;
+    const int kStepMs = 10;
+    for (int waited = 0; waited < kHoldMs; waited += kStepMs) {
+        RangeState range = request_->GetRange();
+        if (!range.wholeFile || !request_->holdForOthers || request_->stopRequest) return;
+        if (range.position + static_cast<int64_t>(length) <= request_->holdAt) return;
+        Sleep(kStepMs);
+    }
+    request_->holdForOthers = 0;
 }
 
 int CEasyDownFile::ProgressCallback(void* self, double, double, double, double) {

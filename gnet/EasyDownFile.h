@@ -21,12 +21,22 @@ public:
     virtual void DownloadPartStart(int index) = 0;
     virtual void DownloadPartBits(int index) = 0;
     virtual void DownloadPartOver(int index) = 0;
+    // The end of one run of a channel, with the run's identity (see
+    // CDownloadPartRequest::run). Owners that do not track runs take it as
+    // a plain over.
+    virtual void DownloadPartRunOver(int index, LONG run) {
+        (void)run;
+        DownloadPartOver(index);
+    }
 };
 
 // Copies bytes into the mapping at an offset. Tests install one to make the
 // target refuse writes; by default (null) a run writes through its window.
 typedef bool (*MappingWriter)(HANDLE mapping, int64_t offset, const void* data, size_t size);
 void SetMappingWriter(MappingWriter writer);
+// Tests: channels map their views read-only, so every copy into the target
+// faults as it would on a full disk.
+void SetReadOnlyViewsForTest(bool readOnly);
 
 class CEasyDownFile {
 public:
@@ -43,6 +53,8 @@ public:
     static bool IsAcceptableResponse(const std::string& headerText, long responseCode, int64_t runStart);
 
 private:
+    bool Finish(bool result);
+    void HoldAtBlockEnd(size_t length);
     static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
     static int ProgressCallback(void* self, double, double, double, double);
 
@@ -53,6 +65,7 @@ private:
     std::string headerText_;
     bool headerChecked_;
     int64_t runStart_;
+    LONG run_;
 };
 
 // Remote size (0 when unknown) and whether ranges are served.

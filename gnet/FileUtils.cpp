@@ -40,6 +40,11 @@ bool IsDirectory(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool NamesNoFile(const std::wstring& path) {
+    if (path.empty() || path.back() == L'\\' || path.back() == L'/') return true;
+    return IsDirectory(path);
+}
+
 bool IsPathLegal(const std::wstring& path) {
     if (path.size() <= 3) return false;
     if (path[1] != L':' || !IsSeparator(path[2])) return false;

@@ -17,6 +17,8 @@ int64_t GetFileSizeByName(const std::wstring& path);
 
 bool PathExists(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);
+// True for a path that cannot name a file: it ends in a separator or is a folder.
+bool NamesNoFile(const std::wstring& path);
 // Fails for files above 1 GiB or when fewer bytes than the size were read.
 bool ReadWholeFile(const std::wstring& path, std::string& out);
 // Writes path + ".tmp" completely, flushes it and only then replaces path

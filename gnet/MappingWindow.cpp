@@ -1,12 +1,15 @@
 #include "gnet/MappingWindow.h"
 
-#include <cstring>
+#include "gnet/GuardedCopy.h"
 
 namespace gnet {
 namespace {
 
 // Channels of every download in the process that hold or are about to hold a view.
 volatile LONG g_writers = 0;
+volatile LONG g_readOnlyViews = 0;
+
+DWORD ViewAccess() { return g_readOnlyViews ? FILE_MAP_READ : FILE_MAP_WRITE; }
 
 int64_t RoundDown(int64_t value, int64_t step) { return value / step * step; }
 
@@ -44,6 +47,8 @@ void CMappingWindow::Release() {
 
 long CMappingWindow::Writers() { return g_writers; }
 
+void CMappingWindow::SetReadOnlyForTest(bool readOnly) { InterlockedExchange(&g_readOnlyViews, readOnly ? 1 : 0); }
+
 int64_t CMappingWindow::WindowFor(long writers) {
     int64_t window = kBudget / (writers > 0 ? writers : 1);
     if (window >= kLargeAlignment) return RoundDown(window, kLargeAlignment);
@@ -72,9 +77,9 @@ void* CMappingWindow::MapAt(int64_t start, int64_t length, bool largeAligned) {
     void* view = nullptr;
     if (largeAligned) {
         void* address = LargeAlignedAddress(start, length);
-        if (address) view = MapViewOfFileEx(mapping_, FILE_MAP_WRITE, high, low, static_cast<SIZE_T>(length), address);
+        if (address) view = MapViewOfFileEx(mapping_, ViewAccess(), high, low, static_cast<SIZE_T>(length), address);
     }
-    if (!view) view = MapViewOfFile(mapping_, FILE_MAP_WRITE, high, low, static_cast<SIZE_T>(length));
+    if (!view) view = MapViewOfFile(mapping_, ViewAccess(), high, low, static_cast<SIZE_T>(length));
     return view;
 }
 
@@ -99,8 +104,8 @@ bool CMappingWindow::MapFor(int64_t offset, size_t size, int64_t limit) {
 
 bool CMappingWindow::Write(int64_t offset, const void* data, size_t size, int64_t limit) {
     if (!Covers(offset, size) && !MapFor(offset, size, limit)) return false;
-    memcpy(view_ + (offset - viewStart_), data, size);
-    return true;
+    // A page the disk cannot back faults here; that is a failed write.
+    return GuardedCopy(view_ + (offset - viewStart_), data, size);
 }
 
 }  // namespace gnet

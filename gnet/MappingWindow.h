@@ -45,6 +45,8 @@ public:
     // The view that covers [offset, offset + size): it starts on the
     // granularity (on a large page for large windows), reaches up to window
     // bytes from there but never to limit or beyond.
+    // Tests: views are mapped read-only, so every copy faults.
+    static void SetReadOnlyForTest(bool readOnly);
     static void ViewFor(int64_t offset, size_t size, int64_t limit, int64_t window, int64_t& viewStart,
                         int64_t& viewLength);
 

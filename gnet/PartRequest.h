@@ -16,6 +16,7 @@ struct RangeState {
     int64_t position;    // next byte to fetch
     int64_t remaining;   // bytes still to fetch from there
     int64_t downloaded;  // bytes written by this channel over all its runs
+    int wholeFile;       // the range still reaches to the end of the file
 };
 
 struct CDownloadPartRequest {
@@ -31,6 +32,12 @@ struct CDownloadPartRequest {
     volatile LONG responseCode = 0;
     volatile LONG curlResult = 0;
     volatile LONG status = kPartIdle;
+    // Identity of the channel's current run, raised each time the scheduler
+    // posts it; the end of a run is reported with it, so a report that
+    // arrives after the channel was started again is recognised as stale.
+    volatile LONG run = 0;
+    // Cleared by the scheduler when it posts a run, never by the run itself:
+    // a stop that lands between the post and the run's first byte holds.
     volatile char stopRequest = 0;
     // Set when the engine tears the channel down: a run that had been queued
     // but not begun then returns at once instead of starting a transfer.
@@ -41,7 +48,11 @@ struct CDownloadPartRequest {
     int64_t recvSpeedCap = 0;
     std::vector<std::string> headerLines;
     volatile LONG writeError = 0;
-    int wholeFile = 0;
+    // The whole-file channel's own block ends here; while holdForOthers is
+    // set (the other channels were started and none delivered yet) it waits
+    // there a moment instead of fetching bytes another channel is fetching.
+    int64_t holdAt = -1;
+    volatile LONG holdForOthers = 0;
     // Shared by all channels of a download that has a speed limit.
     class CRateGate* rateGate = nullptr;
 
@@ -57,16 +68,22 @@ struct CDownloadPartRequest {
         range.position = position;
         range.remaining = remaining;
     }
+    void SetWholeFile(int wholeFile) {
+        CAutoLock hold(rangeLock);
+        range.wholeFile = wholeFile;
+    }
     int64_t GetRemaining() const { return GetRange().remaining; }
-    // Lowers the bytes still wanted; never below 0 (a channel that already
-    // ran past its new end has simply finished).
-    void ShortenBy(int64_t bytes) {
+    // Cuts a whole-file range back to its own block: lowers the bytes still
+    // wanted, never below 0 (a channel that already ran past its new end has
+    // simply finished). One step, so no snapshot sees half of it.
+    void CutBack(int64_t bytes) {
         CAutoLock hold(rangeLock);
         range.remaining -= bytes;
         if (range.remaining < 0) range.remaining = 0;
+        range.wholeFile = 0;
     }
 
-    RangeState range = {0, 0, 0};
+    RangeState range = {0, 0, 0, 0};
     mutable CLock rangeLock;
 };
 

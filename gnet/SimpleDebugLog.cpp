@@ -1,5 +1,7 @@
 #include "gnet/SimpleDebugLog.h"
 
+#include "gnet/GuardedCopy.h"
+
 #include <shlwapi.h>
 
 #include <cstdarg>
@@ -102,10 +104,11 @@ bool CMapFileWriter::Append(const void* bytes, size_t size) {
     void* view = MapViewOfFile(mapping_, FILE_MAP_WRITE, static_cast<DWORD>(viewStart >> 32),
                                static_cast<DWORD>(viewStart), size + delta);
     if (!view) return false;
-    memcpy(static_cast<char*>(view) + delta, bytes, size);
+    // A full disk faults on the copy: the line is lost, the process goes on.
+    bool copied = GuardedCopy(static_cast<char*>(view) + delta, bytes, size);
     UnmapViewOfFile(view);
     writeOffset_ += size;
-    return true;
+    return copied;
 }
 
 void CMapFileWriter::Close() {

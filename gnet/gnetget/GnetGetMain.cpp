@@ -137,6 +137,9 @@ int Run(const Options& options) {
     int maxChannels = file->GetMaxChannels();
     int retries = file->GetRetryTimes();
     std::string path = gnet::WideToUtf8(file->GetFinalDestPath());
+    // A finished download needs no resume record; the engine keeps it for
+    // its client to decide, and this client is done with it.
+    if (result == gnet::kDownRetSuccess) file->DeleteConfigFile();
     gnet::ReleaseDownloadFile(file);
     printf("peakmem=%llu\n", PeakWorkingSet());
     printf("result=%d bytes=%lld seconds=%.3f avg=%lld maxchannels=%d retries=%d path=%s\n", result,

@@ -3,107 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "gnet/DownloadFile.h"
 #include "gnet/EasyDownFile.h"
 #include "gnet/FileInfo.h"
 #include "gnet/FileUtils.h"
+#include "gnet/SimpleDebugLog.h"
 #include "gnet/StringUtil.h"
 #include "base/MD5Checksum.h"
-#include "tests/gnet/TestSupport.h"
+#include "tests/gnet/DownloadHarness.h"
 
 namespace {
 
-const int64_t MiB = 1048576;
-
-class Client : public gnet::IDownloadFileCallback {
-public:
-    Client() : over_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), firstBits_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Client() override {
-        CloseHandle(over_);
-        CloseHandle(firstBits_);
-    }
-    void DownloadStart(int) override { InterlockedIncrement(&starts); }
-    void DownloadBits(int) override {
-        InterlockedIncrement(&bits);
-        SetEvent(firstBits_);
-    }
-    void DownloadOver(int) override {
-        InterlockedIncrement(&overs);
-        SetEvent(over_);
-    }
-    bool WaitOver(DWORD ms) { return WaitForSingleObject(over_, ms) == WAIT_OBJECT_0; }
-    bool WaitFirstBits(DWORD ms) { return WaitForSingleObject(firstBits_, ms) == WAIT_OBJECT_0; }
-    volatile LONG starts = 0, bits = 0, overs = 0;
-
-private:
-    HANDLE over_;
-    HANDLE firstBits_;
-};
-
-struct Outcome {
-    int result = 0;
-    std::wstring path;
-    int maxChannels = 0;
-    int retries = 0;
-    int64_t avgSpeed = 0;
-    int percent = 0;
-    int starts = 0;
-};
-
-class DownloadTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { gnet::InitDownloadEngine(L"MiniSetup", L"1.0.0.0", L"test"); }
-    void SetUp() override {
-        if (gnettest::ServerAddress().empty()) GTEST_SKIP() << "MINISETUP_DOWNLOAD_SERVER not set";
-        target = folder.File(L"pkg.bin");
-    }
-
-    Outcome Download(const std::string& pathAndQuery, std::function<void(gnet::IDownloadFile*)> configure = nullptr,
-                     DWORD timeoutMs = 60000) {
-        Client client;
-        gnet::IDownloadFile* file = gnet::CreateDownloadFile(&client);
-        Outcome outcome;
-        if (!file) return outcome;
-        file->SetChannelCount(10);
-        if (configure) configure(file);
-        EXPECT_EQ(1, file->DownloadFile(7, gnettest::ServerUrl(pathAndQuery).c_str(), target.c_str(), nullptr));
-        EXPECT_TRUE(client.WaitOver(timeoutMs)) << "no DownloadOver for " << pathAndQuery;
-        outcome.result = file->GetDownloadRet();
-        outcome.path = file->GetFinalDestPath();
-        outcome.maxChannels = file->GetMaxChannels();
-        outcome.retries = file->GetRetryTimes();
-        outcome.avgSpeed = file->GetAvgSpeed();
-        outcome.percent = file->GetPercent();
-        gnet::ReleaseDownloadFile(file);
-        outcome.starts = client.starts;
-        EXPECT_EQ(1, client.overs);
-        return outcome;
-    }
-
-    void ExpectServedFile(const Outcome& outcome, const std::string& contentPath) {
-        EXPECT_EQ(gnet::kDownRetSuccess, outcome.result);
-        EXPECT_EQ(10000, outcome.percent);
-        EXPECT_EQ(gnettest::ServedMd5(contentPath), CMD5Checksum::HexOfFile(outcome.path)) << contentPath;
-    }
-
-    std::wstring RecordPath(const std::string& pathAndQuery) {
-        return folder.Path() + L"\\" + gnet::MakeRecordName(gnettest::ServerUrl(pathAndQuery)) + L".gnet";
-    }
-
-    gnettest::ScratchFolder folder;
-    std::wstring target;
-};
-
-TEST_F(DownloadTest, TenChannelsFetchTheFile) {
-    Outcome outcome = Download("/gen/10485760?id=ten&rate=700000",
-                               [](gnet::IDownloadFile* f) { f->SetBlockSize(MiB); });
-    ExpectServedFile(outcome, "/gen/10485760");
-    EXPECT_EQ(target, outcome.path);
-    EXPECT_EQ(1, outcome.starts);
-    EXPECT_GT(outcome.maxChannels, 1);
-    EXPECT_GE(gnettest::ServerStats("ten")["max_concurrent"].asInt(), 5);
-}
+using gnettest::Client;
+using gnettest::DownloadTest;
+using gnettest::MiB;
+using gnettest::MissingBytesInRecord;
+using gnettest::Outcome;
 
 TEST_F(DownloadTest, ServerWithoutRangesGetsOneRequestForTheWholeFile) {
     Outcome outcome = Download("/gen/3145728?id=noranges&noranges=1");
@@ -125,7 +43,11 @@ TEST_F(DownloadTest, ServerAllowingOneConnectionSucceedsOverTheFirstChannel) {
 TEST_F(DownloadTest, BlockAnswered503Recovers) {
     Outcome outcome = Download("/gen/5242880?id=busy&fail503_start=2097152&rate=1000000");
     ExpectServedFile(outcome, "/gen/5242880");
-    EXPECT_EQ(1, gnettest::ServerStats("busy")["statuses"]["503"].asInt());
+    Json::Value stats = gnettest::ServerStats("busy");
+    EXPECT_EQ(1, stats["statuses"]["503"].asInt());
+    int requests = 0;
+    for (const Json::Value& start : stats["get_starts"]) requests += start.asInt64() == 2097152 ? 1 : 0;
+    EXPECT_EQ(2, requests) << "the refused block was not requested again";
 }
 
 TEST_F(DownloadTest, ConnectionDroppedMidBlockIsResumedFromItsPosition) {
@@ -207,6 +129,20 @@ TEST_F(DownloadTest, ClientStopSendsNoDownloadOverAndKeepsTheRecord) {
     EXPECT_TRUE(gnet::PathExists(RecordPath(query)));
 }
 
+// The engine's log lines of one thread, in order.
+std::vector<std::string> LogLinesOfThread(const std::string& log, const std::string& threadId) {
+    std::vector<std::string> lines;
+    std::string tag = "[" + threadId + "]";
+    for (size_t at = 0; at < log.size();) {
+        size_t end = log.find("\r\n", at);
+        if (end == std::string::npos) end = log.size();
+        std::string line = log.substr(at, end - at);
+        if (line.find(tag) != std::string::npos) lines.push_back(line);
+        at = end + 2;
+    }
+    return lines;
+}
+
 TEST_F(DownloadTest, SpeedLimitHoldsTheAverage) {
     const int64_t limit = 1000000;
     Outcome outcome = Download("/gen/4194304?id=limit", [&](gnet::IDownloadFile* f) { f->SetSpeedLimit(limit); });
@@ -214,14 +150,70 @@ TEST_F(DownloadTest, SpeedLimitHoldsTheAverage) {
     EXPECT_NEAR(static_cast<double>(limit), static_cast<double>(outcome.avgSpeed), limit * 0.1);
 }
 
-bool FailingWriter(HANDLE, int64_t, const void*, size_t) { return false; }
+// Slow connections make the engine open channels until the limit is reached;
+// then it stops them one at a time: after a channel was stopped for the
+// limit, the next stop waits for that channel's over event.
+TEST_F(DownloadTest, SpeedLimitStopsOneChannelAtATime) {
+    const int64_t limit = 1000000;
+    // The log is read once closed: its open mapping keeps others out.
+    std::wstring logPath = gnet::GetEngineLogPath();
+    gnet::CSimpleDebugLog::DestroyInstance();
+    std::string logBefore = gnettest::ReadBytes(logPath);
+    Outcome outcome = Download("/gen/8388608?id=limitstops&rate=300000", [&](gnet::IDownloadFile* f) {
+        f->SetSpeedLimit(limit);
+        f->SetBlockSize(512 * 1024);
+    });
+    ExpectServedFile(outcome, "/gen/8388608");
+
+    logPath = gnet::GetEngineLogPath();
+    gnet::CSimpleDebugLog::DestroyInstance();
+    std::string log = gnettest::ReadBytes(logPath);
+    if (log.compare(0, logBefore.size(), logBefore) == 0) log = log.substr(logBefore.size());
+    const std::string stopText = "Stop a Channel : ";
+    size_t firstStop = log.find(stopText);
+    ASSERT_NE(std::string::npos, firstStop) << "no channel was stopped for the speed limit";
+    size_t open = log.rfind('[', firstStop);
+    std::string threadId = log.substr(open + 1, log.find(']', open) - open - 1);
+    int stops = 0;
+    std::string waitingFor;
+    for (const std::string& line : LogLinesOfThread(log, threadId)) {
+        size_t stop = line.find(stopText);
+        if (stop != std::string::npos) {
+            EXPECT_TRUE(waitingFor.empty()) << "channel stopped before channel " << waitingFor << " ended";
+            waitingFor = line.substr(stop + stopText.size());
+            ++stops;
+        } else if (!waitingFor.empty() &&
+                   line.find("CDownloadPartOverTask::RunThreadTask, cookie = " + waitingFor) != std::string::npos) {
+            waitingFor.clear();
+        }
+    }
+    EXPECT_GE(stops, 1);
+}
+
+// Writes through the mapping until the test's resume record exists, then
+// refuses: so the failure comes after a record was saved.
+std::wstring g_recordToWaitFor;
+
+bool WriterFailingOnceRecorded(HANDLE mapping, int64_t offset, const void* data, size_t size) {
+    if (gnet::PathExists(g_recordToWaitFor)) return false;
+    int64_t start = offset / 65536 * 65536;
+    size_t delta = static_cast<size_t>(offset - start);
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, static_cast<DWORD>(start >> 32), static_cast<DWORD>(start),
+                               size + delta);
+    if (!view) return false;
+    memcpy(static_cast<char*>(view) + delta, data, size);
+    UnmapViewOfFile(view);
+    return true;
+}
 
 TEST_F(DownloadTest, WriteFailureEndsWith20016AndDeletesTargetAndRecord) {
-    const std::string query = "/gen/2097152?id=writefail";
-    gnet::SetMappingWriter(&FailingWriter);
+    const std::string query = "/gen/4194304?id=writefail&rate=500000";
+    g_recordToWaitFor = RecordPath(query);
+    gnet::SetMappingWriter(&WriterFailingOnceRecorded);
     Outcome outcome = Download(query);
     gnet::SetMappingWriter(nullptr);
     EXPECT_EQ(gnet::kDownRetWriteFail, outcome.result);
+    EXPECT_GT(outcome.percent, 0) << "the write failed before anything was recorded";
     EXPECT_FALSE(gnet::PathExists(target));
     EXPECT_FALSE(gnet::PathExists(RecordPath(query)));
 }
@@ -244,16 +236,6 @@ HANDLE StartGnetGet(const std::wstring& url, const std::wstring& dest) {
         return nullptr;
     CloseHandle(process.hThread);
     return process.hProcess;
-}
-
-int64_t MissingBytesInRecord(const std::wstring& recordPath) {
-    gnet::CFileInfo record;
-    std::wstring base = recordPath.substr(0, recordPath.size() - 5);
-    record.SetPath(base);
-    if (!record.IsLoaded()) return -1;
-    int64_t missing = 0;
-    for (const auto& block : record.GetBlocks()) missing += block.second;
-    return missing;
 }
 
 TEST_F(DownloadTest, KilledProcessResumesToTheSameDigest) {
@@ -287,6 +269,8 @@ TEST_F(DownloadTest, KilledProcessResumesToTheSameDigest) {
     EXPECT_EQ(0u, exitCode);
     EXPECT_EQ(gnettest::ServedMd5("/gen/6291456"), CMD5Checksum::HexOfFile(target));
     EXPECT_LT(gnettest::ServerStats("kill")["bytes"].asInt64(), size - MiB);
+    // gnetget is done with a finished download: no record stays behind.
+    EXPECT_FALSE(gnet::PathExists(record));
 }
 
 // --- interface rules --------------------------------------------------------

@@ -54,7 +54,11 @@ TEST(EngineLogTest, LongMessageIsCutNotLost) {
     gnet::PrintLog(L"%ls", L"after the long one");
     std::wstring path = gnet::GetEngineLogPath();
     gnet::CSimpleDebugLog::DestroyInstance();
-    EXPECT_NE(std::string::npos, gnettest::ReadBytes(path).find("after the long one"));
+    std::string text = gnettest::ReadBytes(path);
+    EXPECT_NE(std::string::npos, text.find("after the long one"));
+    // The long message is there, cut to what the line buffer holds.
+    EXPECT_NE(std::string::npos, text.find("]" + std::string(4095, 'a') + "\r\n"));
+    EXPECT_EQ(std::string::npos, text.find(std::string(4096, 'a')));
 }
 
 }  // namespace
