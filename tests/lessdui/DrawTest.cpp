@@ -13,32 +13,32 @@ using namespace lessdui_test;
 
 namespace {
 
-HBITMAP DecodeSpec(const PngSpec& spec) {
-    const auto png = WritePng(spec);
+HBITMAP DecodeRecipe(const PngRecipe& recipe) {
+    const auto png = WritePng(recipe);
     return DecodePng(png.data(), png.size());
 }
 
 TEST(DrawByDepth, TwentyFourBitImagesAreCopiedOpaqueOthersBlended) {
-    PngSpec palette;  // a 24-bit image once decoded: no alpha to honour
+    PngRecipe palette;  // a 24-bit image once decoded: no alpha to honour
     palette.width = 2;
     palette.height = 2;
     palette.colorType = PNG_COLOR_TYPE_PALETTE;
     palette.palette = {200, 30, 40};
     palette.rows = {{0, 0}, {0, 0}};
-    PngSpec clear;  // grey + alpha, fully transparent
+    PngRecipe clear;  // grey + alpha, fully transparent
     clear.width = 2;
     clear.height = 2;
     clear.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
     clear.rows = {{255, 0, 255, 0}, {255, 0, 255, 0}};
-    PngSpec half = clear;
+    PngRecipe half = clear;
     half.rows = {{255, 128, 255, 128}, {255, 128, 255, 128}};
 
     struct Case {
-        PngSpec spec;
+        PngRecipe recipe;
         COLORREF expected;
     } cases[] = {{palette, RGB(200, 30, 40)}, {clear, RGB(0, 0, 100)}, {half, RGB(128, 128, 177)}};
     for (const Case& c : cases) {
-        CImage image(DecodeSpec(c.spec));
+        CImage image(DecodeRecipe(c.recipe));
         ASSERT_TRUE(image);
         CCanvas canvas(20, 20, RGB(0, 0, 100));
         DrawImageByDepth(canvas.Dc(), RECT{5, 5, 15, 15}, image.Get(), RECT{0, 0, 2, 2}, 255);

@@ -21,7 +21,7 @@ struct ExpectedPixel {
 
 struct DecodeCase {
     const char* name;
-    PngSpec spec;
+    PngRecipe recipe;
     int depth;
     std::vector<ExpectedPixel> pixels;
 };
@@ -29,7 +29,7 @@ struct DecodeCase {
 std::vector<DecodeCase> DecodeCases() {
     std::vector<DecodeCase> cases;
     {
-        PngSpec s;
+        PngRecipe s;
         s.width = 2;
         s.colorType = PNG_COLOR_TYPE_PALETTE;
         s.palette = {255, 0, 0, 0, 0, 255};
@@ -37,7 +37,7 @@ std::vector<DecodeCase> DecodeCases() {
         cases.push_back({"PaletteWithoutTransparencyIs24Bit", s, 24, {{0, 0, 0, 0, 255, -1}, {1, 0, 255, 0, 0, -1}}});
     }
     {
-        PngSpec s;
+        PngRecipe s;
         s.width = 2;
         s.colorType = PNG_COLOR_TYPE_PALETTE;
         s.palette = {255, 255, 255, 10, 20, 30};
@@ -47,7 +47,7 @@ std::vector<DecodeCase> DecodeCases() {
             {"PaletteWithTransparencyIsPremultiplied", s, 32, {{0, 0, 128, 128, 128, 128}, {1, 0, 30, 20, 10, 255}}});
     }
     {
-        PngSpec s;
+        PngRecipe s;
         s.width = 3;
         s.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
         s.rows = {{255, 128, 200, 0, 100, 255}};
@@ -57,7 +57,7 @@ std::vector<DecodeCase> DecodeCases() {
                          {{0, 0, 128, 128, 128, 128}, {1, 0, 0, 0, 0, 0}, {2, 0, 100, 100, 100, 255}}});
     }
     {
-        PngSpec s;
+        PngRecipe s;
         s.width = 2;
         s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
         s.rows = {{200, 100, 50, 128, 200, 100, 50, 255}};
@@ -65,7 +65,7 @@ std::vector<DecodeCase> DecodeCases() {
         cases.push_back({"RgbaIsBgraPremultipliedTruncating", s, 32, {{0, 0, 25, 50, 100, 128}, {1, 0, 50, 100, 200, 255}}});
     }
     {
-        PngSpec s;  // 3 pixels of 3 bytes: each DIB row is padded to 12 bytes
+        PngRecipe s;  // 3 pixels of 3 bytes: each DIB row is padded to 12 bytes
         s.width = 3;
         s.height = 2;
         s.colorType = PNG_COLOR_TYPE_RGB;
@@ -73,7 +73,7 @@ std::vector<DecodeCase> DecodeCases() {
         cases.push_back({"RgbRowsArePadded", s, 24, {{2, 0, 9, 8, 7, -1}, {0, 1, 13, 12, 11, -1}, {2, 1, 19, 18, 17, -1}}});
     }
     {
-        PngSpec s;  // one bit per pixel, nine pixels: 1 0 0 0 0 0 0 0 | 1
+        PngRecipe s;  // one bit per pixel, nine pixels: 1 0 0 0 0 0 0 0 | 1
         s.width = 9;
         s.colorType = PNG_COLOR_TYPE_GRAY;
         s.bitDepth = 1;
@@ -81,14 +81,14 @@ std::vector<DecodeCase> DecodeCases() {
         cases.push_back({"OneBitGreyExpands", s, 24, {{0, 0, 255, 255, 255, -1}, {1, 0, 0, 0, 0, -1}, {8, 0, 255, 255, 255, -1}}});
     }
     {
-        PngSpec s;
+        PngRecipe s;
         s.colorType = PNG_COLOR_TYPE_RGB;
         s.bitDepth = 16;
         s.rows = {{0xFF, 0x00, 0x80, 0x11, 0x00, 0xFF}};
         cases.push_back({"SixteenBitsStripToEight", s, 24, {{0, 0, 0, 128, 255, -1}}});
     }
     {
-        PngSpec s;  // grey key 77 is transparent
+        PngRecipe s;  // grey key 77 is transparent
         s.width = 2;
         s.colorType = PNG_COLOR_TYPE_GRAY;
         s.trns = {0, 77};
@@ -96,7 +96,7 @@ std::vector<DecodeCase> DecodeCases() {
         cases.push_back({"GreyKeyBecomesAlpha", s, 32, {{0, 0, 0, 0, 0, 0}, {1, 0, 90, 90, 90, 255}}});
     }
     {
-        PngSpec s;  // every pixel distinct so a wrong pass placement shows
+        PngRecipe s;  // every pixel distinct so a wrong pass placement shows
         s.width = 9;
         s.height = 9;
         s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -117,7 +117,7 @@ class DecodeTable : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeTable, PixelsAsExpected) {
     const DecodeCase& c = GetParam();
-    const std::vector<uint8_t> png = WritePng(c.spec);
+    const std::vector<uint8_t> png = WritePng(c.recipe);
     ASSERT_FALSE(png.empty());
     CImage image(DecodePng(png.data(), png.size()));
     ASSERT_TRUE(image) << c.name;
@@ -125,14 +125,14 @@ TEST_P(DecodeTable, PixelsAsExpected) {
     DIBSECTION dib = {};
     ASSERT_EQ(sizeof(dib), static_cast<size_t>(GetObjectW(image.Get(), sizeof(dib), &dib)));
     EXPECT_EQ(c.depth, dib.dsBm.bmBitsPixel);
-    EXPECT_EQ(c.spec.width, dib.dsBmih.biWidth);
+    EXPECT_EQ(c.recipe.width, dib.dsBmih.biWidth);
     SIZE size;
     ASSERT_TRUE(GetImageSize(image.Get(), &size));
-    EXPECT_EQ(c.spec.width, size.cx);
-    EXPECT_EQ(c.spec.height, size.cy);
+    EXPECT_EQ(c.recipe.width, size.cx);
+    EXPECT_EQ(c.recipe.height, size.cy);
 
     const int bytes = c.depth / 8;
-    const int stride = (c.spec.width * bytes + 3) & ~3;
+    const int stride = (c.recipe.width * bytes + 3) & ~3;
     // Row 0 first in memory: the expected pixels of later rows show the order.
     const auto* bits = static_cast<const uint8_t*>(dib.dsBm.bmBits);
     for (const ExpectedPixel& p : c.pixels) {
@@ -166,7 +166,7 @@ public:
 };
 
 std::vector<uint8_t> SoundPng() {
-    PngSpec s;
+    PngRecipe s;
     s.width = 40;
     s.height = 40;
     s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;

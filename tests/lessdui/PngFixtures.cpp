@@ -16,7 +16,7 @@ void NoFlush(png_structp) {}
 
 }  // namespace
 
-std::vector<uint8_t> WritePng(const PngSpec& spec) {
+std::vector<uint8_t> WritePng(const PngRecipe& recipe) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -25,21 +25,21 @@ std::vector<uint8_t> WritePng(const PngSpec& spec) {
         return {};
     }
     png_set_write_fn(png, &out, AppendToVector, NoFlush);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bitDepth, recipe.colorType,
+                 recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (size_t i = 0; i + 2 < spec.palette.size(); i += 3) {
-        palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+    for (size_t i = 0; i + 2 < recipe.palette.size(); i += 3) {
+        palette.push_back(png_color{recipe.palette[i], recipe.palette[i + 1], recipe.palette[i + 2]});
     }
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     png_color_16 key = {};
-    if (!spec.trns.empty()) {
-        if (spec.colorType == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+    if (!recipe.trns.empty()) {
+        if (recipe.colorType == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, recipe.trns.data(), static_cast<int>(recipe.trns.size()), nullptr);
         } else {
-            auto sample = [&](size_t i) { return static_cast<png_uint_16>(spec.trns[i] << 8 | spec.trns[i + 1]); };
-            if (spec.colorType == PNG_COLOR_TYPE_GRAY) {
+            auto sample = [&](size_t i) { return static_cast<png_uint_16>(recipe.trns[i] << 8 | recipe.trns[i + 1]); };
+            if (recipe.colorType == PNG_COLOR_TYPE_GRAY) {
                 key.gray = sample(0);
             } else {
                 key.red = sample(0);
@@ -50,7 +50,7 @@ std::vector<uint8_t> WritePng(const PngSpec& spec) {
         }
     }
     std::vector<png_bytep> rows;
-    for (const auto& row : spec.rows) rows.push_back(const_cast<png_bytep>(row.data()));
+    for (const auto& row : recipe.rows) rows.push_back(const_cast<png_bytep>(row.data()));
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);

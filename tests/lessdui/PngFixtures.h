@@ -7,7 +7,7 @@
 
 namespace lessdui_test {
 
-struct PngSpec {
+struct PngRecipe {
     int width = 1;
     int height = 1;
     int colorType = 0;   // PNG_COLOR_TYPE_*
@@ -18,7 +18,7 @@ struct PngSpec {
     std::vector<uint8_t> trns;               // palette alphas, or a grey/RGB key as 16-bit big-endian samples
 };
 
-std::vector<uint8_t> WritePng(const PngSpec& spec);
+std::vector<uint8_t> WritePng(const PngRecipe& recipe);
 
 // An opaque or translucent 32-bit image filled by a function of (x, y) that
 // returns straight (not premultiplied) BGRA.
