@@ -54,6 +54,9 @@ int CDownloadFileImpl::DownPartTaskSchedule(int index, Channel& channel, bool af
     // starts it over.
     if (!supportsRange_ && request.GetRange().position != 0) request.SetRange(0, remoteSize_);
     request.status = kPartRunning;
+    // Counted before the thread runs: a small file can be done before the
+    // next progress event.
+    CountRunningChannels();
     request.responseCode = 0;
     request.stopRequest = 0;
     InterlockedIncrement(&request.run);
@@ -94,6 +97,10 @@ bool CDownloadFileImpl::FinishIfComplete() {
     blocksRemaining_ = unfinished;
     if (unfinished > 0) return false;
     SaveFileInfo();
+    // Observers see the last progress, 100 %, before the end, even when the
+    // file was done before any progress event.
+    InterlockedExchange(&percent_, 10000);
+    if (callback_) callback_->DownloadBits(cookie_);
     result_ = kDownRetSuccess;
     DownloadSuc();
     return true;
@@ -157,15 +164,20 @@ bool CDownloadFileImpl::QuietRestartsExhausted() {
     return false;
 }
 
-void CDownloadFileImpl::RunPartBits(int index) {
-    if (state_ == kStateStopped) return;
-    SettleIdleChannels();
-    if (FinishIfComplete()) return;
+LONG CDownloadFileImpl::CountRunningChannels() {
     LONG running = 0;
     for (auto& entry : channels_)
         if (entry.second.task->Request().status == kPartRunning) ++running;
     InterlockedExchange(&runningChannels_, running);
     if (running > mostRunningChannels_) InterlockedExchange(&mostRunningChannels_, running);
+    return running;
+}
+
+void CDownloadFileImpl::RunPartBits(int index) {
+    if (state_ == kStateStopped) return;
+    SettleIdleChannels();
+    if (FinishIfComplete()) return;
+    LONG running = CountRunningChannels();
 
     SaveFileInfo();
     SampleSpeed();

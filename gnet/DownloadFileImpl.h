@@ -76,6 +76,7 @@ public:
     // Work-thread steps, run by the engine's tasks.
     void RunDownloadStart(bool reuseSameFile);
     void RunPartBits(int index);
+    LONG CountRunningChannels();
     // run: the identity of the run that ended; kAnyRun takes the current one.
     static const LONG kAnyRun = -1;
     void RunPartOver(int index, LONG run);

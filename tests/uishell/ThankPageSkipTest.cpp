@@ -93,7 +93,7 @@ TEST_F(ThankPageSkipRegistry, StoredUninstallTimeCases)
         {"an hour ahead", REG_SZ, Bytes(HoursAgo(-1), true), true},
         {"a year ahead", REG_SZ, Bytes(HoursAgo(-24 * 365), true), true},
         {"text after the terminator", REG_SZ, Bytes(HoursAgo(23) + std::wstring(1, L'\0') + L"x", true), true},
-        {"not terminated", REG_SZ, Bytes(HoursAgo(23), false), false},
+        {"not terminated", REG_SZ, Bytes(HoursAgo(23), false), true},
         {"odd byte count", REG_SZ, odd, false},
         {"expandable string", REG_EXPAND_SZ, Bytes(HoursAgo(23), true), false},
         {"binary", REG_BINARY, Bytes(HoursAgo(23), true), false},

@@ -72,9 +72,10 @@ bool UninstallTimeIsRecent(const BYTE* data, DWORD size, DWORD type, const SYSTE
     if (type != REG_SZ || !data || size < sizeof(wchar_t) || size % sizeof(wchar_t) != 0) return false;
     size_t count = size / sizeof(wchar_t);
     std::wstring stored(reinterpret_cast<const wchar_t*>(data), count);
+    // A value stored without its terminator is still read only within its size
+    // (Windows returns it as stored; Wine terminates it on the way out).
     size_t end = stored.find(L'\0');
-    if (end == std::wstring::npos) return false;
-    stored.resize(end);
+    if (end != std::wstring::npos) stored.resize(end);
     SYSTEMTIME time = {};
     return ParseUninstallTime(stored, &time) && IsLessThanDayBefore(time, now);
 }
