@@ -90,35 +90,8 @@ HBITMAP MakeSolidImage(int width, int height, Bgra colour) {
     return MakeImage(width, height, Solid);
 }
 
-CCanvas::CCanvas(int width, int height, COLORREF clear) : width_(width), height_(height) {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bits_ = static_cast<uint32_t*>(bits);
-    dc_ = CreateCompatibleDC(nullptr);
-    old_ = SelectObject(dc_, bitmap_);
-    RECT all = {0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(clear);
-    FillRect(dc_, &all, brush);
-    DeleteObject(brush);
-    GdiFlush();
-}
-
-CCanvas::~CCanvas() {
-    SelectObject(dc_, old_);
-    DeleteDC(dc_);
-    DeleteObject(bitmap_);
-}
-
 Bgra CCanvas::At(int x, int y) const {
-    GdiFlush();
-    const uint32_t v = bits_[y * width_ + x];
+    const uint32_t v = dib_.Pixel(x, y);
     return Bgra{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
                 static_cast<uint8_t>(v >> 24)};
 }

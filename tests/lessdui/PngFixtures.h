@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "DibCanvas.h"
+
 namespace lessdui_test {
 
 struct PngRecipe {
@@ -31,20 +33,13 @@ HBITMAP MakeSolidImage(int width, int height, Bgra colour);
 // A memory DC over a 32-bit top-down DIB section, cleared to one colour.
 class CCanvas {
 public:
-    CCanvas(int width, int height, COLORREF clear = RGB(0, 0, 0));
-    ~CCanvas();
-    CCanvas(const CCanvas&) = delete;
-    CCanvas& operator=(const CCanvas&) = delete;
-    HDC Dc() const { return dc_; }
+    CCanvas(int width, int height, COLORREF clear = RGB(0, 0, 0)) : dib_(width, height, clear) {}
+    HDC Dc() const { return dib_.Dc(); }
     Bgra At(int x, int y) const;
     COLORREF Rgb(int x, int y) const;
 
 private:
-    int width_, height_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-    uint32_t* bits_ = nullptr;
+    CDibCanvas dib_;
 };
 
 }  // namespace lessdui_test

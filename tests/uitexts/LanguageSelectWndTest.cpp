@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "DibCanvas.h"
 #include "ui/setup/LanguageChange.h"
 #include "ui/setup/LanguageSelectWnd.h"
 #include "ui/setup/TextTable.h"
@@ -71,9 +72,9 @@ void PumpMessages()
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-COLORREF PixelOf(const DWORD* bits, int width, int x, int y)
+COLORREF PixelOf(const CDibCanvas& canvas, int x, int y)
 {
-    DWORD bgra = bits[y * width + x];
+    const uint32_t bgra = canvas.Pixel(x, y);
     return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
 }
 
@@ -188,43 +189,33 @@ TEST(LanguagePopup, ListIsCappedAt32Rows)
 TEST(LanguagePopup, PaintsWhiteRowsWithGreyTextAndTheHoveredRowInBlue)
 {
     const int width = 70, height = 23 * 6 + 1, hovered = 2;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* raw = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
-    ASSERT_NE(bitmap, nullptr);
-    HGDIOBJ old = SelectObject(dc, bitmap);
+    CDibCanvas canvas(width, height, RGB(0, 0, 0));
+    ASSERT_TRUE(canvas.Valid());
+    HDC dc = canvas.Dc();
     HFONT font = CreateFontW(13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, FF_SWISS,
                              L"Tahoma");
     RECT client = {0, 0, width, height};
     PaintLanguageList(dc, client, kSixNames, hovered, font);
-    GdiFlush();
-    const DWORD* bits = static_cast<const DWORD*>(raw);
 
     const COLORREF white = RGB(255, 255, 255), border = RGB(0xD2, 0xD2, 0xD2), blue = RGB(0x2C, 0x90, 0xFF);
     // The outer border.
-    EXPECT_EQ(PixelOf(bits, width, 0, 0), border);
-    EXPECT_EQ(PixelOf(bits, width, width - 1, 70), border);
-    EXPECT_EQ(PixelOf(bits, width, 30, height - 1), border);
+    EXPECT_EQ(PixelOf(canvas, 0, 0), border);
+    EXPECT_EQ(PixelOf(canvas, width - 1, 70), border);
+    EXPECT_EQ(PixelOf(canvas, 30, height - 1), border);
     // The hovered row (y 46..69) is blue inside its own border lines.
-    EXPECT_EQ(PixelOf(bits, width, 66, 23 * hovered), border);
-    EXPECT_EQ(PixelOf(bits, width, 66, 23 * hovered + 23), border);
-    EXPECT_EQ(PixelOf(bits, width, 66, 23 * hovered + 1), blue);
-    EXPECT_EQ(PixelOf(bits, width, 2, 23 * hovered + 12), blue);
+    EXPECT_EQ(PixelOf(canvas, 66, 23 * hovered), border);
+    EXPECT_EQ(PixelOf(canvas, 66, 23 * hovered + 23), border);
+    EXPECT_EQ(PixelOf(canvas, 66, 23 * hovered + 1), blue);
+    EXPECT_EQ(PixelOf(canvas, 2, 23 * hovered + 12), blue);
     // Other rows are white behind their text, and the text is there.
     for (int row : {0, 1, 3, 4, 5}) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(PixelOf(bits, width, 2, 23 * row + 12), white);
-        EXPECT_EQ(PixelOf(bits, width, 66, 23 * row + 12), white);
+        EXPECT_EQ(PixelOf(canvas, 2, 23 * row + 12), white);
+        EXPECT_EQ(PixelOf(canvas, 66, 23 * row + 12), white);
         int inked = 0, blueish = 0;
         for (int y = 23 * row + 2; y < 23 * row + 22; ++y)
             for (int x = 5; x < 60; ++x) {
-                COLORREF c = PixelOf(bits, width, x, y);
+                COLORREF c = PixelOf(canvas, x, y);
                 if (c != white) ++inked;
                 if (c == blue) ++blueish;
             }
@@ -235,17 +226,14 @@ TEST(LanguagePopup, PaintsWhiteRowsWithGreyTextAndTheHoveredRowInBlue)
     int whiteInk = 0;
     for (int y = 23 * hovered + 2; y < 23 * hovered + 22; ++y)
         for (int x = 5; x < 60; ++x)
-            if (PixelOf(bits, width, x, y) == white) ++whiteInk;
+            if (PixelOf(canvas, x, y) == white) ++whiteInk;
     EXPECT_GT(whiteInk, 10);
     for (int y = 1; y < height - 1; ++y) {
         if (y % 23 == 0) continue;  // border lines
-        EXPECT_NE(PixelOf(bits, width, 3, y), RGB(0x99, 0x99, 0x99)) << "text left of x = 5";
+        EXPECT_NE(PixelOf(canvas, 3, y), RGB(0x99, 0x99, 0x99)) << "text left of x = 5";
     }
 
-    SelectObject(dc, old);
     DeleteObject(font);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
 }
 
 TEST(LanguageChange, RefreshesEveryControlTextThenRepaints)

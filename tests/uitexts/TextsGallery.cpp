@@ -6,7 +6,7 @@
 //     texts_gallery.exe OUTPUT.png
 #include <windows.h>
 
-#include <png.h>
+#include "DibCanvas.h"
 
 #include <cstdio>
 #include <string>
@@ -143,36 +143,6 @@ void DrawTile(HDC dc, int top, CTextTable& table, int language, const Fonts& fon
                       language, listFont);
 }
 
-bool WritePng(const wchar_t* path, const DWORD* bits, int width, int height)
-{
-    FILE* file = _wfopen(path, L"wb");
-    if (!file) return false;
-    std::vector<png_byte> row(static_cast<size_t>(width) * 3);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            DWORD bgra = bits[y * width + x];
-            row[x * 3] = static_cast<png_byte>(bgra >> 16);
-            row[x * 3 + 1] = static_cast<png_byte>(bgra >> 8);
-            row[x * 3 + 2] = static_cast<png_byte>(bgra);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return fclose(file) == 0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -187,29 +157,15 @@ int wmain(int argc, wchar_t** argv)
         fwprintf(stderr, L"texts_gallery: the text resource is missing\n");
         return 1;
     }
-    const int width = kTileWidth, height = kTileHeight * table.LanguageCount();
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!dc || !bitmap) return 1;
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SetBkMode(dc, TRANSPARENT);
+    CDibCanvas canvas(kTileWidth, kTileHeight * table.LanguageCount(), RGB(0, 0, 0));
+    if (!canvas.Valid()) return 1;
+    SetBkMode(canvas.Dc(), TRANSPARENT);
     {
         Fonts fonts;
         for (int language = 0; language < table.LanguageCount(); ++language)
-            DrawTile(dc, language * kTileHeight, table, language, fonts);
+            DrawTile(canvas.Dc(), language * kTileHeight, table, language, fonts);
     }
-    GdiFlush();
-    bool written = WritePng(argv[1], static_cast<const DWORD*>(bits), width, height);
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
+    const bool written = canvas.WritePng(argv[1]);
     if (!written) {
         fwprintf(stderr, L"texts_gallery: cannot write %ls\n", argv[1]);
         return 1;

@@ -1,36 +1,10 @@
 #include "GallerySheet.h"
 
-#include <png.h>
-
-#include <cstdio>
-#include <vector>
-
 #include "ui/lessdui/LessDUIDraw.h"
 
-CGallerySheet::CGallerySheet(int width, int maxHeight) : width_(width), maxHeight_(maxHeight) {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -maxHeight;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bits_ = static_cast<unsigned char*>(bits);
-    dc_ = CreateCompatibleDC(nullptr);
-    old_ = SelectObject(dc_, bitmap_);
-    RECT all = {0, 0, width, maxHeight};
-    HBRUSH brush = CreateSolidBrush(RGB(0x26, 0x28, 0x2C));
-    FillRect(dc_, &all, brush);
-    DeleteObject(brush);
+CGallerySheet::CGallerySheet(int width, int maxHeight)
+    : width_(width), maxHeight_(maxHeight), canvas_(width, maxHeight, RGB(0x26, 0x28, 0x2C)), dc_(canvas_.Dc()) {
     SetBkMode(dc_, TRANSPARENT);
-}
-
-CGallerySheet::~CGallerySheet() {
-    SelectObject(dc_, old_);
-    DeleteDC(dc_);
-    DeleteObject(bitmap_);
 }
 
 void CGallerySheet::NewRow() {
@@ -95,32 +69,5 @@ void CGallerySheet::Text(int x, int y, const std::wstring& text, COLORREF colour
 }
 
 bool CGallerySheet::WritePng(const std::wstring& path) {
-    GdiFlush();
-    const int height = (used_ + kMargin < maxHeight_) ? used_ + kMargin : maxHeight_;
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, width_, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<unsigned char> row(width_ * 3);
-    for (int y = 0; y < height; ++y) {
-        const unsigned char* src = bits_ + static_cast<size_t>(y) * width_ * 4;
-        for (int x = 0; x < width_; ++x) {
-            row[x * 3] = src[x * 4 + 2];
-            row[x * 3 + 1] = src[x * 4 + 1];
-            row[x * 3 + 2] = src[x * 4];
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return fclose(file) == 0;
+    return canvas_.WritePng(path, (used_ + kMargin < maxHeight_) ? used_ + kMargin : maxHeight_);
 }

@@ -11,13 +11,14 @@
 
 #include <string>
 
+#include "DibCanvas.h"
+
 class CGallerySheet {
 public:
     static constexpr int kWidth = 1280;
     static constexpr int kMargin = 16;
 
     CGallerySheet(int width, int maxHeight);
-    ~CGallerySheet();
     CGallerySheet(const CGallerySheet&) = delete;
     CGallerySheet& operator=(const CGallerySheet&) = delete;
 
@@ -40,10 +41,8 @@ public:
 
 private:
     int width_, maxHeight_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    unsigned char* bits_ = nullptr;
+    CDibCanvas canvas_;
+    HDC dc_;
     int x_ = kMargin, y_ = kMargin, rowHeight_ = 0, used_ = 0;
 };
 
