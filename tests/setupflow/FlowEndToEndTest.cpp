@@ -33,15 +33,6 @@ std::wstring ServedFolder()
     return Wide("Z:" + root + "\\");
 }
 
-std::wstring BesideThisTest(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.erase(folder.find_last_of(L"\\/") + 1);
-    return folder + name;
-}
-
 struct FlowCase {
     const char* what;
     bool garbageManifest;

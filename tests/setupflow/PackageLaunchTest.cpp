@@ -16,17 +16,6 @@
 
 namespace {
 
-// The carrier program with a "full" section, and the bytes in that section:
-// made by the build with objcopy and found next to this test.
-std::wstring BesideThisTest(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.erase(folder.find_last_of(L"\\/") + 1);
-    return folder + name;
-}
-
 struct DigestCase {
     const char* what;
     bool exists;

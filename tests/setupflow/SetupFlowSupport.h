@@ -53,3 +53,5 @@ private:
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
+// A file in the folder of the running test program (built next to it).
+std::wstring BesideThisTest(const wchar_t* name);

@@ -12,15 +12,6 @@
 
 namespace {
 
-std::wstring BesideThisTest(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.erase(folder.find_last_of(L"\\/") + 1);
-    return folder + name;
-}
-
 class SilentWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
