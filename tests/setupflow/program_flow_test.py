@@ -137,8 +137,9 @@ def package_fields(servers, package_path, md5=None, require_admin="no"):
             "md5": md5 or hashlib.md5(data).hexdigest(), "url": servers.files_url(os.path.basename(package_path))}
 
 
-def run_program(args, copy, manifest_url, cmdline_file, until=None, timeout=180, extra=()):
-    """Runs the copy silently. With `until`, ends it once until() holds."""
+def run_program(args, copy, manifest_url, cmdline_file, until=None, timeout=180, extra=(), during=None):
+    """Runs the copy silently. With `until`, ends it once until() holds; `during`
+    is called at every look at the running program."""
     env = dict(os.environ)
     env[CMDLINE_ENV] = windows_path(cmdline_file)
     command = [args.wine_run, copy, "/S", PASS_THROUGH, *extra, f"/newverurl={manifest_url}"]
@@ -151,6 +152,8 @@ def run_program(args, copy, manifest_url, cmdline_file, until=None, timeout=180,
                 return rc
             if until and until():
                 return None
+            if during:
+                during()
             time.sleep(0.5)
         raise SystemExit(f"FAIL: the program did not end within {timeout} s")
     finally:
@@ -273,6 +276,7 @@ def outcome_success(args, servers, work, root, require_admin="no", fail=False):
         "0x04001B68": lambda v: v.startswith("MiniSetup"),
         "0x04001B61": lambda v: isinstance(v, int) and v >= 1, "0x04001B62": lambda v: isinstance(v, int) and v >= 0,
         "0x04001B5F": "127.0.0.1", "0x05002330": 1, "0x0500232D": 1, "0x0500232E": 1,
+        "0x05002333": 1, "0x04001B5D": 1, "0x04001B5E": lambda v: isinstance(v, int) and v >= 0,
     }
     if not fail:
         present["0x05002341"] = 1
@@ -420,7 +424,45 @@ def outcome_builtin(args, servers, work, root):
     return checks.done("built-in package")
 
 
+def outcome_recovers(args, servers, work, root):
+    """A silent run whose manifest fails its check retries every three seconds
+    and installs as soon as the server has a sound manifest again."""
+    package = os.path.join(root, "package.exe")
+    shutil.copyfile(args.installer, package)
+    fields = package_fields(servers, package)
+    write_manifest(args, root, "ok.xml", fields)
+    with open(os.path.join(root, "ok.xml"), "rb") as f:
+        sound = f.read()
+    write_manifest(args, root, "ok.xml", fields, wrong_digest=True)
+    copy = stamped_copy(args.minitool, args.program, servers.stats, work)
+    cmdline_file = os.path.join(work, "cmdline.txt")
+    first_failure_seen = has_items(args, servers, [("0x04001B60", 10007)])
+    mended = []
+
+    def mend_once_it_failed():
+        if not mended and first_failure_seen():
+            with open(os.path.join(root, "ok.xml"), "wb") as f:
+                f.write(sound)
+            mended.append(time.monotonic())
+
+    rc = run_program(args, copy, servers.files_url("ok.xml"), cmdline_file, timeout=300,
+                     during=mend_once_it_failed)
+    checks = Checks()
+    checks.expect(mended, "the failure of the first attempt was never reported")
+    checks.expect(rc == 0, f"exit code {rc}, expected the installer's 0 after the retry")
+    cmdline = read_cmdline(cmdline_file)
+    checks.expect(cmdline is not None and re.fullmatch(cmdline_pattern() + r"\\3\.6\.9\.9", arguments_of(cmdline)),
+                  f"installer command line {cmdline!r}")
+    time.sleep(1)
+    items = collect_items(args, servers)
+    starts = items.get("0x04001B5D", [])
+    checks.expect(starts and max(starts) >= 2, f"start count 0x04001B5D holds {starts}, expected a second start")
+    check_items(checks, items, {"0x04001B60": 10007, "0x0500232E": 1, "0x05002341": 1}, [])
+    return checks.done("retry after a failed manifest")
+
+
 OUTCOMES = {
+    "retry-recovers": lambda a, s, w, r: outcome_recovers(a, s, w, r),
     "success": lambda a, s, w, r: outcome_success(a, s, w, r),
     "elevated": lambda a, s, w, r: outcome_success(a, s, w, r, require_admin="YES"),
     "installer-failure": lambda a, s, w, r: outcome_success(a, s, w, r, fail=True),
