@@ -32,15 +32,13 @@ bench: build
 # Every image and control state drawn through the toolkit ($(BUILD)/gallery/toolkit.png)
 # and the start-page texts of every language ($(BUILD)/gallery/texts.png).
 gallery: gallery-texts
-	cmake --build $(BUILD) -j $(JOBS) --target lessdui_gallery
-	mkdir -p $(BUILD)/gallery
-	$(BUILD)/wine-run $(BUILD)/bin/lessdui_gallery.exe $(BUILD)/gallery/toolkit.png
+	@B=$$(scripts/runnable-build $(BUILD) lessdui_gallery) && mkdir -p $(BUILD)/gallery && \
+	$$B/wine-run $$B/bin/lessdui_gallery.exe $(BUILD)/gallery/toolkit.png && echo "written: $(BUILD)/gallery/toolkit.png"
 
 # The start-page texts of every language, drawn under Wine: $(BUILD)/gallery/texts.png
 gallery-texts: configure
-	cmake --build $(BUILD) -j $(JOBS) --target texts_gallery
-	mkdir -p $(BUILD)/gallery
-	cd $(BUILD) && ./wine-run bin/texts_gallery.exe gallery/texts.png
+	@B=$$(scripts/runnable-build $(BUILD) texts_gallery) && mkdir -p $(BUILD)/gallery && \
+	$$B/wine-run $$B/bin/texts_gallery.exe $(BUILD)/gallery/texts.png && echo "written: $(BUILD)/gallery/texts.png"
 
 # The cross-built dependencies (build/deps) take minutes to make and are kept.
 clean:
