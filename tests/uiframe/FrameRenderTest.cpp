@@ -298,13 +298,20 @@ TEST_F(FrameRenderTest, FailurePagesPlaceIconTitleAndButtons) {
     }
 }
 
-TEST_F(FrameRenderTest, FailureTitleIsCentredOnTheIconInTahoma16) {
-    FrameState state = OnPage(FramePage::DownloadFailed);
-    auto canvas = Render(*view_, state);
+TEST_F(FrameRenderTest, FailureTitleIsCentredOnTheIconInTahoma16WithItsDescenders) {
     const RECT title = {268, 185, 448, 197};
-    auto expected = RenderText(title, L"Download failed!", RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL,
-                               DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
-    EXPECT_TRUE(SameIn(*canvas, *expected, RECT{268, 175, 448, 207}));
+    const RECT around = {268, 175, 448, 207};
+    const UINT line = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
+    auto texts = MakeTexts({{IDS_DownloadFail, L"Unduhan gagal!"}});
+    auto view = MakeView(texts.get());
+    auto canvas = Render(*view, OnPage(FramePage::DownloadFailed));
+    auto expected =
+        RenderText(title, L"Unduhan gagal!", RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line | DT_NOCLIP);
+    EXPECT_TRUE(SameIn(*canvas, *expected, around));
+    // The g's reach below the icon's bottom edge.
+    EXPECT_GT(InkCount(*canvas, RECT{268, 197, 448, 203}, kBackground), 0);
+    auto clipped = RenderText(title, L"Unduhan gagal!", RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line);
+    EXPECT_FALSE(SameIn(*canvas, *clipped, around));
 }
 
 TEST_F(FrameRenderTest, InstallFailedShowsTheInstallersMessageElseTheNoSpaceText) {

@@ -23,6 +23,9 @@ namespace {
 
 constexpr UINT kSingleLine = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
 constexpr UINT kWrapped = DT_WORDBREAK | DT_EDITCONTROL;
+// The failure titles are centred on the 12-pixel icon in a box only as high as
+// the icon; a 16-pixel font would lose its descenders to that box.
+constexpr UINT kTitleLine = kSingleLine | DT_NOCLIP;
 
 HBITMAP LoadModulePng(HMODULE module, UINT id) {
     if (!module) module = GetModuleHandleW(nullptr);
@@ -341,7 +344,7 @@ void CFrameView::Impl::DrawProgress(HDC dc, const FrameState& state) {
 
 void CFrameView::Impl::DrawFailure(HDC dc, const FrameState& state) {
     lessdui::DrawImage(dc, failure.icon.x, failure.icon.y, 12, 12, statusIcon.Get(), 0, 0, 12, 12);
-    DrawLabel(dc, failure.titleBox, Text(failure.title), kFailureTitleColour, titleFont.Get(), kSingleLine);
+    DrawLabel(dc, failure.titleBox, Text(failure.title), kFailureTitleColour, titleFont.Get(), kTitleLine);
     if (failure.hasDetail) {
         const std::wstring& detail = page == FramePage::DownloadFailed ? Text(IDS_PlsCheckNetwork)
                                      : state.installerMessage.empty() ? Text(IDS_ErrorNoSpace)
