@@ -2,6 +2,8 @@
 // text must land where the window's layout puts it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FrameTestSupport.h"
 #include "ui/setup/FrameLayout.h"
 
@@ -312,6 +314,27 @@ TEST_F(FrameRenderTest, FailureTitleIsCentredOnTheIconInTahoma16WithItsDescender
     EXPECT_GT(InkCount(*canvas, RECT{268, 197, 448, 203}, kBackground), 0);
     auto clipped = RenderText(title, L"Unduhan gagal!", RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line);
     EXPECT_FALSE(SameIn(*canvas, *clipped, around));
+}
+
+TEST_F(FrameRenderTest, FailureTitleTooWideForItsBoxWidensItRatherThanLosingItsEnd) {
+    const std::wstring title = L"The current operating system is not supported.";
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontW(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &size);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    ASSERT_GT(size.cx, 488 - 218) << "this check needs a title wider than its box";
+
+    auto canvas = Render(*view_, OnPage(FramePage::UnsupportedSystem));
+    const RECT widened = {218, 185, std::min(598, 218 + static_cast<int>(size.cx)), 197};
+    auto expected = RenderText(widened, title, RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL,
+                               DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOCLIP);
+    EXPECT_TRUE(SameIn(*canvas, *expected, RECT{218, 175, 620, 207}));
+    EXPECT_GT(RightmostInk(*canvas, RECT{218, 180, 620, 202}, kBackground), 488);
 }
 
 TEST_F(FrameRenderTest, InstallFailedShowsTheInstallersMessageElseTheNoSpaceText) {

@@ -46,6 +46,13 @@ StartBoxes ArrangeStart(const TextWidths& widths) {
     return boxes;
 }
 
+RECT FitFailureTitle(const RECT& box, int titleWidth) {
+    RECT fitted = box;
+    const int needed = box.left + titleWidth;
+    if (needed > fitted.right) fitted.right = needed < kFailureTitleRightLimit ? needed : kFailureTitleRightLimit;
+    return fitted;
+}
+
 bool ArrangeFailure(FramePage page, LANGID langId, FailureLayout* layout) {
     for (const FailureRow& row : kFailurePages) {
         if (row.page != page) continue;

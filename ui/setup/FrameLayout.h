@@ -127,6 +127,12 @@ struct FailureLayout {
 // False for the pages that are not failure pages (Start, Progress).
 bool ArrangeFailure(FramePage page, LANGID langId, FailureLayout* layout);
 
+// A failure title wider than its box widens the box to the right, up to the
+// buttons' right edge, rather than losing its end to an ellipsis ("... is not
+// ..." says nothing).
+constexpr int kFailureTitleRightLimit = 598;
+RECT FitFailureTitle(const RECT& box, int titleWidth);
+
 // Language whose Retry label needs a wider button (its left edge at 488).
 constexpr LANGID kWideRetryLanguage = 1046;
 

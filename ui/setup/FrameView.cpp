@@ -119,7 +119,7 @@ struct CFrameView::Impl {
 
     const CTextTable& Texts() const { return texts ? *texts : builtInTexts; }
     const std::wstring& Text(TextId id) const { return Texts().Text(id); }
-    int Measure(const std::wstring& text) const;
+    int Measure(const std::wstring& text, HFONT font = nullptr) const;
     void SetOwner(HWND window);
     void LoadImages(HMODULE module, bool* complete);
     void ArrangeControls(const FrameState& state);
@@ -184,9 +184,9 @@ CFrameView::Impl::Impl()
     tip.SetColours(kTipTextColour, RGB(0xF5, 0xF5, 0xE4), RGB(0xB4, 0x9F, 0x86));
 }
 
-int CFrameView::Impl::Measure(const std::wstring& text) const {
+int CFrameView::Impl::Measure(const std::wstring& text, HFONT font) const {
     if (text.empty()) return 0;
-    return lessdui::MeasureText(scratch.Get(), text.c_str(), textFont.Get()).cx;
+    return lessdui::MeasureText(scratch.Get(), text.c_str(), font ? font : textFont.Get()).cx;
 }
 
 void CFrameView::Impl::SetOwner(HWND window) {
@@ -233,6 +233,9 @@ void CFrameView::Impl::ArrangeControls(const FrameState& state) {
     const bool onStart = page == FramePage::Start;
     panelShown = onStart && state.panelExpanded;
     onFailurePage = ArrangeFailure(page, state.langId, &failure);
+    if (onFailurePage) {
+        failure.titleBox = FitFailureTitle(failure.titleBox, Measure(Text(failure.title), titleFont.Get()));
+    }
 
     TextWidths widths;
     widths.checkLabel = Measure(Text(IDS_IHaveRead));
