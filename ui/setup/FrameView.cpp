@@ -69,6 +69,49 @@ void ShowControl(Control& control, bool visible, bool enabled = true) {
     }
 }
 
+// An opaque copy of an image laid over a solid colour. The two large images
+// (background and panel) are blended once here and copied on every paint:
+// the progress bar repaints the window 20 times a second.
+HBITMAP FlattenImage(HBITMAP image, COLORREF under) {
+    SIZE size;
+    if (!lessdui::GetImageSize(image, &size)) return nullptr;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP flat = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = flat ? CreateCompatibleDC(nullptr) : nullptr;
+    if (!dc) {
+        if (flat) DeleteObject(flat);
+        return nullptr;
+    }
+    HGDIOBJ old = SelectObject(dc, flat);
+    const RECT all = {0, 0, size.cx, size.cy};
+    CGdiObject<HBRUSH> fill(CreateSolidBrush(under));
+    FillRect(dc, &all, fill.Get());
+    lessdui::DrawImageAt(dc, 0, 0, image);
+    GdiFlush();
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return flat;
+}
+
+// Copies an opaque image; a null image draws nothing.
+void CopyImageAt(HDC dc, int x, int y, HBITMAP image) {
+    SIZE size;
+    if (!lessdui::GetImageSize(image, &size)) return;
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) return;
+    HGDIOBJ old = SelectObject(memory, image);
+    BitBlt(dc, x, y, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
 // A memory DC with a one-pixel bitmap: for measuring texts and for placing
 // buttons (a button learns its hit rectangle when it is drawn).
 class CScratchDc {
@@ -138,7 +181,8 @@ struct CFrameView::Impl {
     HWND owner = nullptr;
     CScratchDc scratch;
 
-    CImage background, panel, logo, arrowStrip, panelArrowDown, panelArrowUp, statusIcon;
+    CImage background, panel;  // flattened: opaque copies
+    CImage logo, arrowStrip, panelArrowDown, panelArrowUp, statusIcon;
     CGdiObject<HFONT> textFont, boldFont, titleFont;
 
     CLessDUIButton minimise, close, install, checked, unchecked, browse, language, retry, closeText;
@@ -206,8 +250,12 @@ void CFrameView::Impl::LoadImages(HMODULE module, bool* complete) {
         if (!image) *complete = false;
         return image;
     };
-    background.Reset(load(kImageBackground));
-    panel.Reset(load(kImagePanel));
+    {
+        CImage image(load(kImageBackground));
+        background.Reset(FlattenImage(image.Get(), kBackgroundFallback));
+        image.Reset(load(kImagePanel));
+        panel.Reset(FlattenImage(image.Get(), kBackgroundFallback));
+    }
     logo.Reset(load(kImageLogo));
     arrowStrip.Reset(load(kImageArrowStrip));
     panelArrowDown.Reset(load(kImagePanelArrowDown));
@@ -302,10 +350,12 @@ void CFrameView::Impl::DrawEveryPage(HDC dc, const FrameState& state) {
         CGdiObject<HBRUSH> fill(CreateSolidBrush(kBackgroundFallback));
         FillRect(dc, &client, fill.Get());
     }
-    lessdui::DrawImageAt(dc, kBackgroundBox.left, kBackgroundBox.top, background.Get());
-    // The panel's band also covers the lower strip should another page be
-    // shown while the window is still expanded.
-    if (expanded) lessdui::DrawImageAt(dc, kPanelBox.left, kPanelBox.top, panel.Get());
+    CopyImageAt(dc, kBackgroundBox.left, kBackgroundBox.top, background.Get());
+    // The panel belongs to the Start page; its band alone covers the lower
+    // strip should another page be shown while the window is still expanded.
+    if (expanded && state.page != FramePage::Start) {
+        CopyImageAt(dc, kPanelBox.left, kPanelBox.top, panel.Get());
+    }
     DrawButton(dc, minimise, kMinimiseBox);
     DrawButton(dc, close, kCloseBox);
     const POINT at = state.page == FramePage::Start ? kLogoOnStart : kLogoElsewhere;
@@ -331,6 +381,7 @@ void CFrameView::Impl::DrawStart(HDC dc, const FrameState& state) {
 }
 
 void CFrameView::Impl::DrawPanel(HDC dc, const FrameState& state) {
+    CopyImageAt(dc, kPanelBox.left, kPanelBox.top, panel.Get());
     DrawLabel(dc, start.folderLabel, Text(IDS_Folder), kFolderLabelColour, boldFont.Get(), kSingleLine);
     DrawButton(dc, browse, kBrowseBox);
     DrawLabel(dc, start.folder, state.folder, kWhite, textFont.Get(), kSingleLine);
