@@ -1,0 +1,431 @@
+// Pages drawn through the view with solid-colour images: each image, box and
+// text must land where the window's layout puts it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FrameTestSupport.h"
+#include "ui/setup/FrameLayout.h"
+
+using namespace uiframe_test;
+
+namespace {
+
+constexpr COLORREF kBackground = FixtureColour(frame::kImageBackground);
+constexpr COLORREF kPanel = FixtureColour(frame::kImagePanel);
+constexpr COLORREF kGreenOutline = RGB(0x24, 0x8D, 0xDE);
+constexpr COLORREF kGreenFill = RGB(0x3D, 0xCC, 0x50);
+constexpr COLORREF kLightOutline = RGB(0xD0, 0xD9, 0xE8);
+constexpr COLORREF kLightFill = RGB(0xEE, 0xF1, 0xF6);
+
+FrameState OnPage(FramePage page) {
+    FrameState state;
+    state.page = page;
+    state.langId = 1033;
+    state.languageName = L"English";
+    state.folder = L"C:\\Program Files\\Nuvex Security\\Brisko";
+    return state;
+}
+
+const FramePage kAllPages[] = {FramePage::Start,         FramePage::Progress, FramePage::DownloadFailed,
+                               FramePage::InstallFailed, FramePage::NotAdmin, FramePage::UnsupportedSystem};
+
+// The English texts whose built-in values are empty.
+std::unique_ptr<CTextTable> EnglishTexts() {
+    return MakeTexts({{IDS_ButtonRetry, L"Retry"},
+                      {IDS_ButtonClose, L"Close"},
+                      {IDS_PlsCheckNetwork, L"Please Check the network."},
+                      {IDS_InstallFailed, L"Install failed!"}});
+}
+
+class FrameRenderTest : public ::testing::Test {
+protected:
+    std::unique_ptr<CTextTable> texts_ = EnglishTexts();
+    std::unique_ptr<CFrameView> view_ = MakeView(texts_.get());
+};
+
+TEST_F(FrameRenderTest, EveryPageHasBackgroundTitleButtonsAndLogoAt60OnStartElse155) {
+    for (FramePage page : kAllPages) {
+        SCOPED_TRACE(static_cast<int>(page));
+        auto canvas = Render(*view_, OnPage(page));
+        const int logoX = page == FramePage::Start ? 60 : 155;
+        EXPECT_EQ(canvas->At(0, 0), kBackground);
+        EXPECT_EQ(canvas->At(619, 339), kBackground);
+        EXPECT_EQ(canvas->At(0, 340), kUntouched) << "nothing below a collapsed window";
+        EXPECT_EQ(canvas->At(543, 1), FixtureColour(frame::kImageMinimise));
+        EXPECT_EQ(canvas->At(573, 23), FixtureColour(frame::kImageMinimise));
+        EXPECT_EQ(canvas->At(574, 1), FixtureColour(frame::kImageClose));
+        EXPECT_EQ(canvas->At(618, 23), FixtureColour(frame::kImageClose));
+        EXPECT_EQ(canvas->At(619, 1), kBackground);
+        EXPECT_EQ(canvas->At(logoX, 70), FixtureColour(frame::kImageLogo));
+        EXPECT_EQ(canvas->At(logoX + 298, 70 + 81), FixtureColour(frame::kImageLogo));
+        EXPECT_NE(canvas->At(logoX - 1, 70), FixtureColour(frame::kImageLogo));
+        EXPECT_NE(canvas->At(logoX, 69), FixtureColour(frame::kImageLogo));
+        EXPECT_NE(canvas->At(logoX + 299, 151), FixtureColour(frame::kImageLogo));
+        EXPECT_NE(canvas->At(logoX, 152), FixtureColour(frame::kImageLogo));
+    }
+}
+
+TEST_F(FrameRenderTest, InstallButtonFillsItsRectangleWithTheImageOfItsState) {
+    struct Case {
+        bool enabled;
+        UINT image;
+    } cases[] = {{true, frame::kImageInstall}, {false, frame::kImageInstallDisabled}};
+    for (const Case& c : cases) {
+        FrameState state = OnPage(FramePage::Start);
+        state.installEnabled = c.enabled;
+        auto canvas = Render(*view_, state);
+        const COLORREF image = FixtureColour(c.image);
+        EXPECT_EQ(canvas->At(390, 90), image);
+        EXPECT_EQ(canvas->At(561, 140), image);
+        EXPECT_EQ(canvas->At(400, 135), image);
+        EXPECT_EQ(canvas->At(389, 90), kBackground);
+        EXPECT_EQ(canvas->At(562, 140), kBackground);
+        EXPECT_EQ(canvas->At(390, 141), kBackground);
+        // The label is white, left-aligned in (470, 90, 562, 141).
+        const RECT label = {470, 90, 562, 141};
+        EXPECT_GT(InkCount(*canvas, label, image), 0);
+        EXPECT_EQ(canvas->At(468, 115), image);
+    }
+}
+
+TEST_F(FrameRenderTest, InstallLabelIsTahoma27WhiteInItsTextBox) {
+    FrameState state = OnPage(FramePage::Start);
+    auto canvas = Render(*view_, state);
+    const RECT label = {470, 90, 562, 141};
+    auto expected = RenderText(label, L"Install", RGB(255, 255, 255), FixtureColour(frame::kImageInstall), 27,
+                               FW_NORMAL, DT_SINGLELINE | DT_VCENTER);
+    EXPECT_TRUE(SameIn(*canvas, *expected, label));
+}
+
+TEST_F(FrameRenderTest, DownloadArrowShowsTheCurrentFrameInItsBox) {
+    const RECT box = view_->ArrowBox();
+    EXPECT_EQ(box.left, 419);
+    EXPECT_EQ(box.top, 100);
+    EXPECT_EQ(box.right, 451);
+    EXPECT_EQ(box.bottom, 129);
+    for (int frameIndex = 0; frameIndex < 4; ++frameIndex) {
+        FrameState state = OnPage(FramePage::Start);
+        state.arrowFrame = frameIndex;
+        auto canvas = Render(*view_, state);
+        const COLORREF arrow = FixtureColour(frame::kImageArrowStrip, frameIndex);
+        EXPECT_EQ(canvas->At(419, 100), arrow) << frameIndex;
+        EXPECT_EQ(canvas->At(450, 128), arrow) << frameIndex;
+        EXPECT_EQ(canvas->At(451, 128), FixtureColour(frame::kImageInstall)) << frameIndex;
+        EXPECT_EQ(canvas->At(418, 100), FixtureColour(frame::kImageInstall)) << frameIndex;
+    }
+}
+
+TEST_F(FrameRenderTest, PanelAndItsControlsOnlyWhileExpanded) {
+    FrameState state = OnPage(FramePage::Start);
+    auto collapsed = Render(*view_, state);
+    EXPECT_EQ(collapsed->At(0, 340), kUntouched);
+    EXPECT_EQ(collapsed->At(300, 386), kUntouched);
+    const int custom = MeasureSmall(L"Custom Install");
+    EXPECT_EQ(collapsed->At(585 - custom, 317), FixtureColour(frame::kImagePanelArrowDown));
+
+    state.panelExpanded = true;
+    auto expanded = Render(*view_, state);
+    EXPECT_EQ(expanded->At(0, 340), kPanel);
+    EXPECT_EQ(expanded->At(619, 386), kPanel);
+    EXPECT_EQ(expanded->At(282, 353), FixtureColour(frame::kImageBrowse));
+    EXPECT_EQ(expanded->At(307, 373), FixtureColour(frame::kImageBrowse));
+    EXPECT_EQ(expanded->At(308, 373), kPanel);
+    EXPECT_EQ(expanded->At(590, 359), FixtureColour(frame::kImageLanguage));
+    EXPECT_EQ(expanded->At(599, 364), FixtureColour(frame::kImageLanguage));
+    EXPECT_EQ(expanded->At(600, 364), kPanel);
+    // The panel arrow points up now; its place follows the link text's width.
+    EXPECT_EQ(expanded->At(585 - custom, 317), FixtureColour(frame::kImagePanelArrowUp));
+    EXPECT_EQ(expanded->At(585 - custom + 7, 322), FixtureColour(frame::kImagePanelArrowUp));
+    EXPECT_NE(expanded->At(585 - custom - 1, 317), FixtureColour(frame::kImagePanelArrowUp));
+}
+
+TEST_F(FrameRenderTest, PanelTextsAreMeasuredAndPlaced) {
+    FrameState state = OnPage(FramePage::Start);
+    state.panelExpanded = true;
+    state.languageName = L"Espa\u00f1ol";
+    auto canvas = Render(*view_, state);
+    const int f = MeasureSmall(L"Folder");
+    const int n = MeasureSmall(state.languageName);
+
+    const RECT label = {22, 353, 47 + f, 373};
+    auto labelRef = RenderText(label, L"Folder", RGB(0xF4, 0xF4, 0xF4), kPanel, 13, FW_BOLD,
+                               DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+    EXPECT_TRUE(SameIn(*canvas, *labelRef, label));
+    EXPECT_GT(InkCount(*canvas, label, kPanel), 0);
+
+    const RECT name = {585 - n, 353, 590, 373};
+    auto nameRef = RenderText(name, state.languageName, RGB(255, 255, 255), kPanel, 13, FW_NORMAL,
+                              DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+    EXPECT_TRUE(SameIn(*canvas, *nameRef, name));
+    EXPECT_GT(InkCount(*canvas, name, kPanel), 0);
+    EXPECT_EQ(InkCount(*canvas, RECT{480, 353, 585 - n, 373}, kPanel), 0);
+}
+
+TEST_F(FrameRenderTest, NoSpaceTipOnlyWhileTheSpaceCheckFails) {
+    const COLORREF bubble = FixtureColour(frame::kImageTipBubble);
+    const COLORREF icon = FixtureColour(frame::kImageTipIcon);
+    FrameState state = OnPage(FramePage::Start);
+    state.panelExpanded = true;
+    auto passing = Render(*view_, state);
+    EXPECT_EQ(passing->At(24, 320), kBackground);
+    EXPECT_EQ(passing->At(24, 345), kPanel);
+    EXPECT_EQ(passing->At(33, 327), kBackground);
+
+    state.noSpaceTip = true;
+    auto failing = Render(*view_, state);
+    EXPECT_EQ(failing->At(22, 318), bubble);
+    EXPECT_EQ(failing->At(226, 345), bubble) << "the bubble overlaps the panel's top";
+    EXPECT_EQ(failing->At(21, 318), kBackground);
+    EXPECT_EQ(failing->At(32, 326), icon);
+    EXPECT_EQ(failing->At(43, 337), icon);
+    EXPECT_EQ(failing->At(44, 337), bubble);
+    // The text in Tahoma 16, #D03837, from x 49 to 262.
+    const RECT text = {49, 318, 227, 345};
+    EXPECT_GT(InkCount(*failing, text, bubble), 0);
+    EXPECT_EQ(InkCount(*failing, RECT{45, 318, 49, 345}, bubble), 0);
+}
+
+TEST_F(FrameRenderTest, FolderTextIsCutWithAnEllipsisBeforeTheBrowseButton) {
+    FrameState state = OnPage(FramePage::Start);
+    state.panelExpanded = true;
+    state.folder = L"D:\\A folder with a name far too long for the panel\\Nuvex Security\\Brisko";
+    auto canvas = Render(*view_, state);
+    const int f = MeasureSmall(L"Folder");
+    const RECT box = {47 + f, 353, 272, 373};
+    ASSERT_GT(MeasureSmall(state.folder), box.right - box.left);
+
+    const UINT cut = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
+    auto withEllipsis = RenderText(box, state.folder, RGB(255, 255, 255), kPanel, 13, FW_NORMAL, cut);
+    auto clipped = RenderText(box, state.folder, RGB(255, 255, 255), kPanel, 13, FW_NORMAL, DT_SINGLELINE | DT_VCENTER);
+    ASSERT_FALSE(SameIn(*withEllipsis, *clipped, box)) << "the ellipsis must be visible";
+    EXPECT_TRUE(SameIn(*canvas, *withEllipsis, box));
+    EXPECT_EQ(InkCount(*canvas, RECT{272, 353, 282, 374}, kPanel), 0) << "nothing between the text and the button";
+    EXPECT_GE(RightmostInk(*canvas, box, kPanel), 262);
+}
+
+TEST_F(FrameRenderTest, ProgressBarFillsItsBoxToThePosition) {
+    FrameState state = OnPage(FramePage::Progress);
+    state.progress = 40;
+    state.status = L"Download progress 40%";
+    auto canvas = Render(*view_, state);
+    const COLORREF track = FixtureColour(frame::kImageProgressTrack);
+    const COLORREF fill = FixtureColour(frame::kImageProgressFill);
+    const COLORREF shine = FixtureColour(frame::kImageProgressShine);
+    const int filled = static_cast<int>((591 - 36 - 4) / 100.0 * 40);  // 220
+    EXPECT_EQ(canvas->At(36, 273), track);
+    EXPECT_EQ(canvas->At(590, 289), track);
+    EXPECT_EQ(canvas->At(35, 280), kBackground);
+    EXPECT_EQ(canvas->At(591, 280), kBackground);
+    EXPECT_EQ(canvas->At(300, 272), kBackground);
+    EXPECT_EQ(canvas->At(300, 290), kBackground);
+    EXPECT_EQ(canvas->At(40, 280), fill);
+    EXPECT_EQ(canvas->At(36 + 2 + filled - 1, 280), shine) << "the glow ends at the fill's head";
+    EXPECT_EQ(canvas->At(36 + 2 + filled, 280), track);
+
+    const RECT status = {36, 255, 516, 273};
+    auto expected = RenderText(status, state.status, RGB(0xF5, 0xF5, 0xF5), kBackground, 13, FW_NORMAL,
+                               DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+    EXPECT_TRUE(SameIn(*canvas, *expected, status));
+    EXPECT_GT(InkCount(*canvas, status, kBackground), 0);
+}
+
+TEST_F(FrameRenderTest, StartControlsAreNotDrawnOnOtherPages) {
+    for (FramePage page : kAllPages) {
+        if (page == FramePage::Start) continue;
+        FrameState state = OnPage(page);
+        state.panelExpanded = false;
+        auto canvas = Render(*view_, state);
+        EXPECT_EQ(canvas->At(500, 135), kBackground) << "Install, page " << static_cast<int>(page);
+        EXPECT_EQ(canvas->At(165, 290), kBackground) << "check box, page " << static_cast<int>(page);
+        EXPECT_EQ(InkCount(*canvas, RECT{155, 230, 355, 265}, kBackground), 0) << "links";
+    }
+}
+
+// The failure pages: status icon, title box and buttons.
+struct FailureCase {
+    FramePage page;
+    LANGID langId;
+    POINT icon;
+    RECT title;
+    RECT close;
+    COLORREF closeOutline, closeFill;
+    RECT retry;  // empty: no Retry button
+};
+
+const FailureCase kFailureCases[] = {
+    {FramePage::DownloadFailed, 1033, {251, 185}, {268, 185, 448, 197}, {22, 291, 112, 318}, kLightOutline, kLightFill,
+     {508, 291, 598, 318}},
+    {FramePage::DownloadFailed, 1046, {251, 185}, {268, 185, 448, 197}, {22, 291, 112, 318}, kLightOutline, kLightFill,
+     {488, 291, 598, 318}},
+    {FramePage::InstallFailed, 1033, {251, 185}, {268, 185, 388, 197}, {508, 291, 598, 318}, kGreenOutline, kGreenFill,
+     {}},
+    {FramePage::NotAdmin, 1033, {231, 185}, {248, 185, 488, 197}, {508, 291, 598, 318}, kGreenOutline, kGreenFill, {}},
+    {FramePage::UnsupportedSystem, 1033, {201, 185}, {218, 185, 488, 197}, {508, 291, 593, 315}, kGreenOutline,
+     kGreenFill, {}},
+};
+
+void ExpectTextButton(const CFrameCanvas& canvas, const RECT& box, COLORREF outline, COLORREF fill) {
+    const int middle = (box.top + box.bottom) / 2;
+    EXPECT_EQ(canvas.At(box.left - 1, middle), kBackground);
+    EXPECT_EQ(canvas.At(box.left, middle), outline);
+    EXPECT_EQ(canvas.At(box.left + 2, middle), fill);
+    EXPECT_EQ(canvas.At(box.right - 2, middle), fill);
+    EXPECT_EQ(canvas.At(box.right + 1, middle), kBackground);
+    EXPECT_EQ(canvas.At(box.left + 4, box.top), outline);
+    EXPECT_EQ(canvas.At(box.left + 4, box.top - 1), kBackground);
+    EXPECT_EQ(canvas.At(box.left + 4, box.bottom + 1), kBackground);
+}
+
+TEST_F(FrameRenderTest, FailurePagesPlaceIconTitleAndButtons) {
+    const COLORREF icon = FixtureColour(frame::kImageStatusIcon);
+    for (const FailureCase& c : kFailureCases) {
+        SCOPED_TRACE(testing::Message() << "page " << static_cast<int>(c.page) << " lang " << c.langId);
+        FrameState state = OnPage(c.page);
+        state.langId = c.langId;
+        auto canvas = Render(*view_, state);
+        EXPECT_EQ(canvas->At(c.icon.x, c.icon.y), icon);
+        EXPECT_EQ(canvas->At(c.icon.x + 11, c.icon.y + 11), icon);
+        EXPECT_EQ(canvas->At(c.icon.x - 1, c.icon.y), kBackground);
+        EXPECT_EQ(canvas->At(c.icon.x + 12, c.icon.y + 11), kBackground);
+        EXPECT_GT(InkCount(*canvas, c.title, kBackground), 0);
+        EXPECT_EQ(InkCount(*canvas, RECT{c.title.left - 4, 180, c.title.left, 200}, kBackground), 0);
+
+        ExpectTextButton(*canvas, c.close, c.closeOutline, c.closeFill);
+        if (c.retry.right) {
+            ExpectTextButton(*canvas, c.retry, kGreenOutline, kGreenFill);
+        } else {
+            EXPECT_EQ(canvas->At(30, 300), kBackground) << "no second button";
+        }
+    }
+}
+
+TEST_F(FrameRenderTest, FailureTitleIsCentredOnTheIconInTahoma16WithItsDescenders) {
+    const RECT title = {268, 185, 448, 197};
+    const RECT around = {268, 175, 448, 207};
+    const UINT line = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
+    auto texts = MakeTexts({{IDS_DownloadFail, L"Unduhan gagal!"}});
+    auto view = MakeView(texts.get());
+    auto canvas = Render(*view, OnPage(FramePage::DownloadFailed));
+    auto expected =
+        RenderText(title, L"Unduhan gagal!", RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line | DT_NOCLIP);
+    EXPECT_TRUE(SameIn(*canvas, *expected, around));
+    // The g's reach below the icon's bottom edge.
+    EXPECT_GT(InkCount(*canvas, RECT{268, 197, 448, 203}, kBackground), 0);
+    auto clipped = RenderText(title, L"Unduhan gagal!", RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line);
+    EXPECT_FALSE(SameIn(*canvas, *clipped, around));
+}
+
+TEST_F(FrameRenderTest, FailureTitleTooWideForItsBoxWidensItRatherThanLosingItsEnd) {
+    const std::wstring title = L"The current operating system is not supported.";
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontW(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &size);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    ASSERT_GT(size.cx, 488 - 218) << "this check needs a title wider than its box";
+
+    auto canvas = Render(*view_, OnPage(FramePage::UnsupportedSystem));
+    const RECT widened = {218, 185, std::min(598, 218 + static_cast<int>(size.cx)), 197};
+    auto expected = RenderText(widened, title, RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL,
+                               DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOCLIP);
+    EXPECT_TRUE(SameIn(*canvas, *expected, RECT{218, 175, 620, 207}));
+    EXPECT_GT(RightmostInk(*canvas, RECT{218, 180, 620, 202}, kBackground), 488);
+}
+
+TEST_F(FrameRenderTest, InstallFailedShowsTheInstallersMessageElseTheNoSpaceText) {
+    const RECT detail = {251, 215, 471, 315};
+    const UINT wrapped = DT_WORDBREAK | DT_EDITCONTROL;
+    FrameState state = OnPage(FramePage::InstallFailed);
+    state.installerMessage = L"A file of the product is in use; close the program and every window of it, then "
+                             L"try the installation again.";
+    auto withMessage = Render(*view_, state);
+    auto message = RenderText(detail, state.installerMessage, RGB(255, 255, 255), kBackground, 13, FW_NORMAL, wrapped);
+    EXPECT_TRUE(SameIn(*withMessage, *message, RECT{251, 215, 471, 290}));
+    EXPECT_GT(InkCount(*withMessage, RECT{251, 228, 471, 240}, kBackground), 0) << "wrapped onto a second line";
+
+    state.installerMessage.clear();
+    auto withoutMessage = Render(*view_, state);
+    auto noSpace =
+        RenderText(detail, L"There is no Space avaliable!", RGB(255, 255, 255), kBackground, 13, FW_NORMAL, wrapped);
+    EXPECT_TRUE(SameIn(*withoutMessage, *noSpace, RECT{251, 215, 471, 290}));
+}
+
+TEST_F(FrameRenderTest, LongCheckBoxLabelWidensItsBox) {
+    const std::wstring label =
+        L"Join the customer experience improvement program and send usage data";
+    auto texts = MakeTexts({{IDS_IHaveRead, label}});
+    auto view = MakeView(texts.get());
+    FrameState state = OnPage(FramePage::Start);
+    auto canvas = Render(*view, state);
+    const int w = MeasureSmall(label);
+    ASSERT_GT(w, 300);
+    const RECT box = {174, 273, 174 + w, 293};
+    auto expected = RenderText(box, label, RGB(255, 255, 255), kBackground, 13, FW_NORMAL,
+                               DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+    EXPECT_TRUE(SameIn(*canvas, *expected, box));
+    EXPECT_GE(RightmostInk(*canvas, RECT{174, 273, 620, 293}, kBackground), 174 + w - 3);
+    EXPECT_LT(RightmostInk(*canvas, RECT{174, 273, 620, 293}, kBackground), 174 + w);
+}
+
+TEST_F(FrameRenderTest, LongerCustomInstallTextMovesArrowAndLinkButKeepsTheRightEnd) {
+    const COLORREF arrow = FixtureColour(frame::kImagePanelArrowDown);
+    const COLORREF link = RGB(0x56, 0xD5, 0xFF);
+    for (const std::wstring text : {L"Custom", L"Custom installation with options"}) {
+        SCOPED_TRACE(testing::Message() << "text width " << MeasureSmall(text));
+        auto texts = MakeTexts({{IDS_CustomInstall, text}});
+        auto view = MakeView(texts.get());
+        FrameState state = OnPage(FramePage::Start);
+        auto canvas = Render(*view, state);
+        const int w = MeasureSmall(text);
+        EXPECT_EQ(canvas->At(585 - w, 317), arrow);
+        EXPECT_EQ(canvas->At(585 - w + 7, 322), arrow);
+        EXPECT_NE(canvas->At(584 - w, 317), arrow);
+        // The link's text starts at its box's left edge, 600 - w.
+        const int left = LeftmostInk(*canvas, RECT{600 - w - 5, 310, 620, 330}, kBackground);
+        EXPECT_GE(left, 600 - w);
+        EXPECT_LE(left, 600 - w + 2);
+        bool anyLinkColour = false;
+        for (int x = 600 - w; x < 605 && !anyLinkColour; ++x) {
+            for (int y = 310; y < 330; ++y) anyLinkColour = anyLinkColour || canvas->At(x, y) == link;
+        }
+        EXPECT_TRUE(anyLinkColour);
+        // The box itself: from 600 - w to 605 whatever the text.
+        EXPECT_EQ(view->ControlAt(POINT{600 - w, 320}), FrameCommand::CustomInstall);
+        EXPECT_EQ(view->ControlAt(POINT{604, 320}), FrameCommand::CustomInstall);
+        EXPECT_EQ(view->ControlAt(POINT{599 - w, 320}), FrameCommand::None);
+        EXPECT_EQ(view->ControlAt(POINT{605, 320}), FrameCommand::None);
+    }
+}
+
+TEST_F(FrameRenderTest, StartTextsUseTheirBoxesAndColours) {
+    FrameState state = OnPage(FramePage::Start);
+    auto canvas = Render(*view_, state);
+    const RECT statement = {154, 195, 412, 225};
+    auto expected = RenderText(statement, CTextTable().Text(IDS_PreInstallStatement), RGB(255, 255, 255), kBackground,
+                               13, FW_NORMAL, DT_WORDBREAK | DT_EDITCONTROL);
+    EXPECT_TRUE(SameIn(*canvas, *expected, statement));
+    EXPECT_GT(InkCount(*canvas, statement, kBackground), 0);
+
+    const RECT privacy = {155, 230, 355, 245};
+    auto privacyRef = RenderText(privacy, L"View privacy policy", RGB(0x56, 0xD5, 0xFF), kBackground, 13, FW_NORMAL,
+                                 DT_SINGLELINE | DT_VCENTER);
+    EXPECT_TRUE(SameIn(*canvas, *privacyRef, privacy));
+    const RECT licence = {155, 250, 355, 265};
+    auto licenceRef = RenderText(licence, CTextTable().Text(IDS_Licence), RGB(0x56, 0xD5, 0xFF), kBackground, 13,
+                                 FW_NORMAL, DT_SINGLELINE | DT_VCENTER);
+    EXPECT_TRUE(SameIn(*canvas, *licenceRef, licence));
+    EXPECT_EQ(canvas->At(155, 276), FixtureColour(frame::kImageUnchecked));
+    EXPECT_EQ(canvas->At(171, 290), FixtureColour(frame::kImageUnchecked));
+    EXPECT_EQ(canvas->At(172, 290), kBackground);
+
+    state.helpUs = true;
+    auto checked = Render(*view_, state);
+    EXPECT_EQ(checked->At(155, 276), FixtureColour(frame::kImageChecked));
+}
+
+}  // namespace
