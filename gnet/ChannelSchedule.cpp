@@ -4,6 +4,7 @@
 #include "gnet/DownloadFileImpl.h"
 #include "gnet/DownloadTasks.h"
 #include "gnet/NetCheck.h"
+#include "gnet/RateGate.h"
 #include "gnet/SimpleDebugLog.h"
 
 namespace gnet {
@@ -43,7 +44,11 @@ int CDownloadFileImpl::DownPartTaskSchedule(int index, Channel& channel, bool af
             average = averageSpeed_;
         }
         int running = runningChannels_;
-        if (average >= speedLimit_ && running >= 1 && !(running == 1 && afterCompletion)) {
+        // The channels share one gate that holds them to the limit, so their
+        // average stays just below it: a gate that holds channels back means
+        // the limit is reached as much as an average at the limit does.
+        bool limitReached = average >= speedLimit_ || (rateGate_ && rateGate_->HeldBackRecently());
+        if (limitReached && running >= 1 && !(running == 1 && afterCompletion)) {
             PrintLog(L"%ls, limit download speed", kScheduleSource);
             PostToWork(new CManualStopPartTask(this));
             return kScheduleSpeedLimited;
@@ -186,17 +191,24 @@ void CDownloadFileImpl::RunPartBits(int index) {
         RefreshAverageSpeed();
     }
     if (running < channelCount_ && index == lastStartedIndex_ && failingIndex_ == -1) {
-        CDownloadPartRequest* whole = wholeFileRequest_;  // a channel thread may claim it meanwhile
-        if (!startedAll_ && whole) InterlockedExchange(&whole->holdForOthers, 1);
+        // The whole-file channel waits at its block's end for the channels
+        // started now; it is held before they start so it cannot slip past.
+        CDownloadPartRequest* whole = startedAll_ ? nullptr : wholeFileRequest_;
+        if (whole) InterlockedExchange(&whole->holdForOthers, 1);
+        bool startedOther = false;
         for (auto& entry : channels_) {
             if (!IsCandidate(entry.second.task)) continue;
             int answer = DownPartTaskSchedule(entry.first, entry.second, false);
-            if (answer == kScheduleStarted)
+            if (answer == kScheduleStarted) {
+                startedOther = true;
                 PrintLog(L"%ls, StartNewThread : %d", kBitsSource, lastStartedIndex_);
-            else
+            } else {
                 PrintLog(L"%ls, want to StopThread", kBitsSource);
+            }
             if (startedAll_) break;
         }
+        // Nobody was started (the speed limit refused them): nobody to wait for.
+        if (whole && !startedOther) InterlockedExchange(&whole->holdForOthers, 0);
         startedAll_ = 1;
     }
     int64_t downloaded;

@@ -15,14 +15,18 @@ public:
     explicit CRateGate(int64_t bytesPerSecond);
     // Waits until n more bytes fit the rate; returns early when *stop is set.
     void Acquire(int64_t bytes, const volatile char* stop);
+    // Some channel had to wait for its turn within the last second: the
+    // channels together would go faster than the rate.
+    bool HeldBackRecently() const;
 
 private:
     double Now() const;
 
     int64_t rate_;
     double nextFree_;  // seconds on the performance clock
+    double lastHeld_;  // when a channel last had to wait
     double frequency_;
-    CLock lock_;
+    mutable CLock lock_;
 };
 
 }  // namespace gnet

@@ -3,7 +3,9 @@
 //   gnetget URL DEST [--channels N] [--block-size BYTES] [--speed-limit BYTES_PER_S]
 //           [--max-retry N] [--no-reuse] [--force-name] [--header-json TEXT]
 // Prints a progress line about once a second and one result line at the end;
-// exits with 0 on success, 1 otherwise.
+// exits with 0 on success, 1 otherwise. The result line carries the wall-clock
+// moments (Unix seconds) of DownloadOver and of the engine object's release,
+// so a benchmark can tell how long the process took to end after the transfer.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -75,17 +77,33 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     return positional == 2;
 }
 
+// Seconds since 1970 on the system clock, the one the benchmark's shell reads.
+double UnixSeconds() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    const unsigned long long kTicksFrom1601To1970 = 116444736000000000ULL;
+    return static_cast<double>(ticks.QuadPart - kTicksFrom1601To1970) / 1e7;
+}
+
 class CWaitForOver : public gnet::IDownloadFileCallback {
 public:
     CWaitForOver() : over_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     ~CWaitForOver() override { CloseHandle(over_); }
     void DownloadStart(int) override {}
     void DownloadBits(int) override {}
-    void DownloadOver(int) override { SetEvent(over_); }
+    void DownloadOver(int) override {
+        overAt_ = UnixSeconds();
+        SetEvent(over_);
+    }
     bool WaitMs(DWORD ms) { return WaitForSingleObject(over_, ms) == WAIT_OBJECT_0; }
+    double OverAt() const { return overAt_; }
 
 private:
     HANDLE over_;
+    double overAt_ = 0;
 };
 
 bool Configure(gnet::IDownloadFile* file, const Options& options) {
@@ -141,9 +159,11 @@ int Run(const Options& options) {
     // its client to decide, and this client is done with it.
     if (result == gnet::kDownRetSuccess) file->DeleteConfigFile();
     gnet::ReleaseDownloadFile(file);
+    double releasedAt = UnixSeconds();
     printf("peakmem=%llu\n", PeakWorkingSet());
-    printf("result=%d bytes=%lld seconds=%.3f avg=%lld maxchannels=%d retries=%d path=%s\n", result,
-           result == gnet::kDownRetSuccess ? bytes : 0LL, seconds, average, maxChannels, retries, path.c_str());
+    printf("result=%d bytes=%lld seconds=%.3f avg=%lld maxchannels=%d retries=%d overat=%.3f releasedat=%.3f path=%s\n",
+           result, result == gnet::kDownRetSuccess ? bytes : 0LL, seconds, average, maxChannels, retries,
+           waiter.OverAt(), releasedAt, path.c_str());
     fflush(stdout);
     return result == gnet::kDownRetSuccess ? 0 : 1;
 }

@@ -81,6 +81,14 @@ std::string ServedMd5(const std::string& contentPath) {
 
 Json::Value ServerStats(const std::string& id) { return HttpGetJson("/stats?id=" + id); }
 
+std::vector<int64_t> ServerGetStarts(const std::string& id) {
+    // The stats value must outlive the walk over its member.
+    Json::Value stats = ServerStats(id);
+    std::vector<int64_t> starts;
+    for (const Json::Value& start : stats["get_starts"]) starts.push_back(start.asInt64());
+    return starts;
+}
+
 void ResetServerId(const std::string& id) { HttpGetText("/reset?id=" + id); }
 
 }  // namespace gnettest

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <json/json.h>
 
@@ -32,6 +33,8 @@ std::string HttpGetText(const std::string& pathAndQuery);
 Json::Value HttpGetJson(const std::string& pathAndQuery);
 std::string ServedMd5(const std::string& contentPath);
 Json::Value ServerStats(const std::string& id);
+// First byte of each GET the server received for this id, in order.
+std::vector<int64_t> ServerGetStarts(const std::string& id);
 void ResetServerId(const std::string& id);
 
 }  // namespace gnettest
