@@ -391,6 +391,11 @@ class BuiltProgramTest(Workspace):
             ("a code byte changed", data[:code] + bytes([data[code] ^ 0xFF]) + data[code + 1:], "the file changed after"),
             ("data appended", data + b"\0" * 8, "data follows the certificate table"),
         ]
+        forged = forge_signed_digest(cases[0][1])
+        cases += [
+            ("signed digest replaced to match a changed file", forged, "the signed content was altered"),
+            ("signer's signature damaged", damage_signer_signature(data), "the signer's signature does not verify"),
+        ]
         for case, changed, words in cases:
             with self.subTest(case=case):
                 shown = minitool("inspect", self.file("changed.exe", changed)).stdout.decode()
@@ -408,6 +413,47 @@ class BuiltProgramTest(Workspace):
         self.assertEqual(fx.Headers(embedded).security, (0, 0))
         self.assertIn("Signature: not signed", minitool("inspect", offline).stdout.decode())
         self.assertEqual(fx.Headers(embedded).checksum, fx.pe_checksum(embedded))
+
+
+def image_digest(data, algorithm="sha256"):
+    """The Authenticode image digest: the file up to the certificate table,
+    without the checksum field and the security directory entry."""
+    h = fx.Headers(data)
+    table = h.security[0]
+    digest = hashlib.new(algorithm)
+    digest.update(data[:h.checksum_offset])
+    digest.update(data[h.checksum_offset + 4:h.security_entry])
+    digest.update(data[h.security_entry + 8:table])
+    return digest.digest()
+
+
+def forge_signed_digest(changed):
+    """A changed signed file whose SpcIndirectDataContent digest is replaced by
+    the changed file's own digest: only the signer's part can tell."""
+    table = fx.Headers(changed).security[0]
+    new = image_digest(changed)
+    blob = bytearray(changed[table:])
+    # The signed digest is the only 32-byte OCTET STRING after the content's
+    # SHA-256 algorithm identifier (2.16.840.1.101.3.4.2.1, then NULL).
+    marker = bytes.fromhex("0609608648016503040201050004 20".replace(" ", ""))
+    at = blob.find(marker)
+    assert at >= 0, "no SHA-256 DigestInfo in the signature"
+    blob[at + len(marker):at + len(marker) + 32] = new
+    return changed[:table] + bytes(blob)
+
+
+def damage_signer_signature(signed):
+    """Flips the last byte of the PKCS#7 structure: the signer's signature value."""
+    table = fx.Headers(signed).security[0]
+    der = table + 8
+    first = signed[der + 1]
+    if first & 0x80:
+        count = first & 0x7F
+        length = int.from_bytes(signed[der + 2:der + 2 + count], "big") + 2 + count
+    else:
+        length = first + 2
+    last = der + length - 1
+    return signed[:last] + bytes([signed[last] ^ 0x01]) + signed[last + 1:]
 
 
 SIGNING_CONFIG = """[req]

@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <openssl/objects.h>
 #include <openssl/pkcs7.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <memory>
@@ -23,6 +24,9 @@ struct ObjectFree {
 };
 struct MdContextFree {
     void operator()(EVP_MD_CTX* p) const { EVP_MD_CTX_free(p); }
+};
+struct OpenSslFree {
+    void operator()(unsigned char* p) const { OPENSSL_free(p); }
 };
 
 // A DER element: the span of its whole encoding and of its content.
@@ -54,9 +58,9 @@ bool ReadDer(const uint8_t* p, const uint8_t* limit, Der& out)
 
 // SpcIndirectDataContent ::= SEQUENCE { data SpcAttributeTypeAndOptionalValue,
 //   messageDigest DigestInfo ::= SEQUENCE { AlgorithmIdentifier, OCTET STRING } }
-bool ReadIndirectDigest(const uint8_t* p, size_t size, Der& algorithmOid, Der& digest)
+bool ReadIndirectDigest(const uint8_t* p, size_t size, Der& outer, Der& algorithmOid, Der& digest)
 {
-    Der outer, data, info, algorithm;
+    Der data, info, algorithm;
     if (!ReadDer(p, p + size, outer) || outer.tag != 0x30) return false;
     if (!ReadDer(outer.content, outer.end(), data) || data.tag != 0x30) return false;
     if (!ReadDer(data.end(), outer.end(), info) || info.tag != 0x30) return false;
@@ -86,6 +90,43 @@ const char* DigestDisplayName(const EVP_MD* md)
     case NID_sha512: return "SHA-512";
     default: return "other";
     }
+}
+
+// The signer's part: the messageDigest attribute must be the digest of the
+// signed content (the SpcIndirectDataContent without its outer tag and
+// length, as Authenticode defines it), and the signature over the
+// authenticated attributes must verify with the signer certificate's key.
+// The certificate chain is not judged here. Empty when both hold.
+std::string CheckSigner(PKCS7* p7, const Der& content, std::string& signer)
+{
+    STACK_OF(PKCS7_SIGNER_INFO)* infos = PKCS7_get_signer_info(p7);
+    if (!infos || sk_PKCS7_SIGNER_INFO_num(infos) < 1) return "the signature has no signer";
+    PKCS7_SIGNER_INFO* info = sk_PKCS7_SIGNER_INFO_value(infos, 0);
+    X509* cert = PKCS7_cert_from_signer_info(p7, info);
+    if (!cert) return "the signer's certificate is missing";
+    char name[256] = {};
+    X509_NAME_oneline(X509_get_subject_name(cert), name, sizeof name);
+    signer = name;
+    const EVP_MD* md = EVP_get_digestbyobj(info->digest_alg->algorithm);
+    ASN1_OCTET_STRING* attributeDigest = PKCS7_digest_from_attributes(info->auth_attr);
+    if (!md || !attributeDigest) return "the signer's digest cannot be read";
+    unsigned char value[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!EVP_Digest(content.content, content.contentSize, value, &length, md, nullptr) ||
+        length != unsigned(ASN1_STRING_length(attributeDigest)) ||
+        !std::equal(value, value + length, ASN1_STRING_get0_data(attributeDigest)))
+        return "the signed content was altered after signing";
+    unsigned char* attributes = nullptr;
+    const int attributesSize =
+        ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(info->auth_attr), &attributes, ASN1_ITEM_rptr(PKCS7_ATTR_VERIFY));
+    std::unique_ptr<unsigned char, OpenSslFree> attributesOwner(attributes);
+    std::unique_ptr<EVP_MD_CTX, MdContextFree> ctx(EVP_MD_CTX_new());
+    EVP_PKEY* key = X509_get0_pubkey(cert);
+    if (attributesSize <= 0 || !ctx || !key || EVP_DigestVerifyInit(ctx.get(), nullptr, md, nullptr, key) != 1 ||
+        EVP_DigestVerify(ctx.get(), ASN1_STRING_get0_data(info->enc_digest), size_t(ASN1_STRING_length(info->enc_digest)),
+                         attributes, size_t(attributesSize)) != 1)
+        return "the signer's signature does not verify";
+    return std::string();
 }
 
 }  // namespace
@@ -129,9 +170,9 @@ SignatureCheck CheckSignature(const Bytes& image, const PeImage& pe)
         return check;
     }
     const ASN1_STRING* sequence = content->d.other->value.sequence;
-    Der algorithmOid, signedDigest;
-    if (!ReadIndirectDigest(ASN1_STRING_get0_data(sequence), size_t(ASN1_STRING_length(sequence)), algorithmOid,
-                            signedDigest)) {
+    Der indirect, algorithmOid, signedDigest;
+    if (!ReadIndirectDigest(ASN1_STRING_get0_data(sequence), size_t(ASN1_STRING_length(sequence)), indirect,
+                            algorithmOid, signedDigest)) {
         check.detail = "the SpcIndirectDataContent is malformed";
         return check;
     }
@@ -170,7 +211,8 @@ SignatureCheck CheckSignature(const Bytes& image, const PeImage& pe)
                        ToHex(signedDigest.content, signedDigest.contentSize) + ")";
         return check;
     }
-    check.matching = true;
+    check.detail = CheckSigner(p7.get(), indirect, check.signer);
+    check.matching = check.detail.empty();
     return check;
 }
 

@@ -204,6 +204,7 @@ void InspectSignature(const Bytes& image, const minitool::PeImage& pe)
     } else {
         printf("Signature: signed, not matching (%s)\n", check.detail.c_str());
     }
+    if (!check.signer.empty()) printf("Signer: %s\n", check.signer.c_str());
 }
 
 int Inspect(const std::string& imagePath)
