@@ -315,6 +315,54 @@ class EmbedTest(Workspace):
                     self.assertRefused(result, words, output)
 
 
+class MutationTest(Workspace):
+    """Seeded random damage to the headers, the resources and the certificate
+    table of signed images: every command either works or refuses cleanly
+    (exit 0 or 1, never a crash, no output after a refusal)."""
+
+    ROUNDS = 30
+
+    def regions(self, image):
+        h = fx.Headers(image)
+        regions = [(0, h.table_end + 40)]
+        rsrc = h.section(".rsrc")
+        if rsrc:
+            regions.append((rsrc["roff"], min(rsrc["rsize"], 4096)))
+        if h.security[0]:
+            regions.append((h.security[0], h.security[1]))
+        return regions
+
+    def test_damaged_images_are_handled(self):
+        sources = [fx.build(False), fx.build(True)]
+        if ARGS.program:
+            cert, key, _ = make_test_signer(self.dir)
+            signed = os.path.join(self.dir, "signed.exe")
+            subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", ARGS.program,
+                            "-out", signed], check=True, capture_output=True)
+            sources.append(self.read(signed))
+        settings = self.file("settings.txt", fx.SETTINGS_TEXT.encode())
+        package = self.file("package.exe", fx.build(True))
+        rng = __import__("random").Random(20261210)
+        for round_number in range(self.ROUNDS):
+            image = bytearray(rng.choice(sources))
+            start, size = rng.choice(self.regions(bytes(image)))
+            for _ in range(rng.randint(1, 8)):
+                image[start + rng.randrange(size)] = rng.randrange(256)
+            damaged = self.file("damaged.exe", bytes(image))
+            commands = [("inspect", damaged), ("show", damaged), ("stamp", damaged, settings, None),
+                        ("embed", damaged, package, None)]
+            for command in commands:
+                output = self.out() if command[-1] is None else None
+                args = [a for a in command if a is not None] + ([output] if output else [])
+                with self.subTest(round=round_number, command=command[0]):
+                    result = minitool(*args)
+                    self.assertIn(result.returncode, (0, 1), result.stderr.decode("utf-8", "replace"))
+                    if result.returncode == 1:
+                        self.assertTrue(result.stderr.startswith(b"minitool: "))
+                        if output:
+                            self.assertFalse(os.path.exists(output))
+
+
 class BuiltProgramTest(Workspace):
     """Round trips on the built MiniSetup.exe."""
 

@@ -57,8 +57,8 @@ class ReleaseTest(unittest.TestCase):
             f.write(text)
         return path
 
-    def release(self, channels, *extra):
-        return subprocess.run([ARGS.release, "--program", ARGS.program, "--minitool", ARGS.minitool,
+    def release(self, channels, *extra, program=None):
+        return subprocess.run([ARGS.release, "--program", program or ARGS.program, "--minitool", ARGS.minitool,
                                "--channels", channels, "--out", self.out, "--signing-dir", self.signing, *extra],
                               capture_output=True, text=True)
 
@@ -152,10 +152,14 @@ class ReleaseTest(unittest.TestCase):
             ("empty manifest address", CHANNELS + "\n[delta]\nChannelName=d\nVERSION_INFO_URL=\n",
              "VERSION_INFO_URL is empty"),
         ]
-        for case, text, words in cases:
+        not_a_program = os.path.join(self.dir, "MiniSetup.exe")
+        with open(not_a_program, "wb") as f:
+            f.write(b"MZ" + b"\0" * 200)
+        cases.append(("program is no PE image", CHANNELS, "not a PE image", not_a_program))
+        for case, text, words, *program in cases:
             with self.subTest(case=case):
                 shutil.rmtree(self.out, ignore_errors=True)
-                done = self.release(self.channels(text))
+                done = self.release(self.channels(text), program=program[0] if program else None)
                 self.assertEqual(done.returncode, 1, done.stdout)
                 self.assertIn(words, done.stderr)
                 self.assertEqual(self.outputs(), [])
