@@ -66,7 +66,7 @@ bool EmbedPackage(Bytes& image, const Bytes& package, EmbedResult& result, std::
     const uint64_t rawSize = AlignUp(package.size(), pe.FileAlignment());
     uint64_t imageEnd = pe.SizeOfImage();
     for (const PeSection& s : pe.Sections())
-        imageEnd = std::max<uint64_t>(imageEnd, uint64_t(s.virtualAddress) + std::max(s.virtualSize, s.rawSize));
+        imageEnd = std::max<uint64_t>(imageEnd, uint64_t(s.virtualAddress) + SectionExtent(s));
     const uint64_t virtualAddress = AlignUp(imageEnd, pe.SectionAlignment());
     const uint64_t sizeOfImage = AlignUp(virtualAddress + package.size(), pe.SectionAlignment());
     // The loader maps a 32-bit image below 2 GiB; section fields are 32 bits.

@@ -126,7 +126,7 @@ bool PeImage::Parse(const Bytes& image, std::string& error)
             error = "section " + s.name + " runs past the end of the file (truncated?)";
             return false;
         }
-        if (uint64_t(s.virtualAddress) + std::max(s.virtualSize, s.rawSize) > sizeOfImage_) {
+        if (uint64_t(s.virtualAddress) + SectionExtent(s) > sizeOfImage_) {
             error = "section " + s.name + " lies outside the image size";
             return false;
         }
@@ -139,6 +139,11 @@ bool PeImage::Parse(const Bytes& image, std::string& error)
         }
     }
     return true;
+}
+
+uint32_t SectionExtent(const PeSection& section)
+{
+    return section.virtualSize != 0 ? section.virtualSize : section.rawSize;
 }
 
 std::string PeImage::FormatName() const

@@ -27,6 +27,10 @@ struct PeSection {
     uint32_t characteristics = 0;
 };
 
+// The bytes a section occupies in memory (the loader maps its virtual size;
+// a section without one, its raw data).
+uint32_t SectionExtent(const PeSection& section);
+
 struct DataDirectory {
     size_t entryOffset = 0;  // file offset of the directory entry itself
     uint32_t address = 0;    // an RVA; a file offset for the security directory
