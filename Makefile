@@ -7,7 +7,7 @@ BUILD     ?= build
 JOBS      ?= $(shell nproc)
 TOOLCHAIN := cmake/toolchain-mingw32.cmake
 
-.PHONY: all bootstrap configure build test demo bench gallery gallery-texts pages clean distclean
+.PHONY: all bootstrap configure build test demo bench gallery gallery-texts pages release clean distclean
 
 all: build
 
@@ -28,6 +28,15 @@ demo: build
 
 bench: build
 	scripts/bench-gnet $(BUILD)
+
+# One stamped, Authenticode-signed copy of the built program per channel of
+# $(CHANNELS), and their SHA-256 list, in $(BUILD)/release. A test certificate
+# is made on first use in $(BUILD)/release-signing unless SIGN_CERT and
+# SIGN_KEY (with SIGN_PASS, SIGN_CAFILE if needed) name a real one.
+CHANNELS ?= release/channels.ini
+release: build
+	scripts/release --program $(BUILD)/bin/MiniSetup.exe --minitool $(BUILD)/host/bin/minitool \
+	    --channels $(CHANNELS) --out $(BUILD)/release --signing-dir $(BUILD)/release-signing
 
 # Every image and control state drawn through the toolkit ($(BUILD)/gallery/toolkit.png)
 # and the start-page texts of every language ($(BUILD)/gallery/texts.png).

@@ -2,40 +2,11 @@
 
 #include <cstring>
 
+#include "PeImage.h"
+
 namespace minitool {
 
 namespace {
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) { return uint32_t(Le16(b, at)) | (uint32_t(Le16(b, at + 2)) << 16); }
-
-struct PeLayout {
-    size_t optionalHeader = 0;
-    size_t optionalSize = 0;
-    size_t sections = 0;
-    unsigned sectionCount = 0;
-};
-
-bool ReadLayout(const std::vector<uint8_t>& image, PeLayout& layout, std::string& error)
-{
-    if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') {
-        error = "not an executable (no MZ header)";
-        return false;
-    }
-    size_t pe = Le32(image, 0x3C);
-    if (pe + 24 > image.size() || memcmp(&image[pe], "PE\0\0", 4) != 0) {
-        error = "not a PE image";
-        return false;
-    }
-    layout.sectionCount = Le16(image, pe + 6);
-    layout.optionalSize = Le16(image, pe + 20);
-    layout.optionalHeader = pe + 24;
-    layout.sections = layout.optionalHeader + layout.optionalSize;
-    if (layout.sections + size_t(layout.sectionCount) * 40 > image.size()) {
-        error = "section table runs past the end of the file";
-        return false;
-    }
-    return true;
-}
 
 // Decodes one UTF-8 sequence; 0xFFFFFFFF when it is malformed.
 uint32_t NextCodePoint(const std::string& text, size_t& i)
@@ -65,26 +36,21 @@ void PutUnit(std::vector<uint8_t>& out, uint32_t unit)
 
 bool FindSection(const std::vector<uint8_t>& image, const char* name, SectionSpan& span, std::string& error)
 {
-    PeLayout layout;
-    if (!ReadLayout(image, layout, error)) return false;
-    for (unsigned i = 0; i < layout.sectionCount; ++i) {
-        size_t entry = layout.sections + size_t(i) * 40;
-        char sectionName[9] = {};
-        memcpy(sectionName, &image[entry], 8);
-        if (strcmp(sectionName, name) != 0) continue;
-        uint32_t virtualSize = Le32(image, entry + 8);
-        uint32_t rawSize = Le32(image, entry + 16);
-        uint32_t rawOffset = Le32(image, entry + 20);
-        span.offset = rawOffset;
-        span.size = virtualSize && virtualSize < rawSize ? virtualSize : rawSize;
-        if (span.offset + span.size > image.size() || span.size == 0) {
-            error = std::string("section ") + name + " lies outside the file";
-            return false;
-        }
-        return true;
+    PeImage pe;
+    if (!pe.Parse(image, error)) return false;
+    const PeSection* section = pe.FindSection(name);
+    if (!section) {
+        error = std::string("no section named ") + name + " (not a MiniSetup program?)";
+        return false;
     }
-    error = std::string("no section named ") + name;
-    return false;
+    span.offset = section->rawOffset;
+    span.size = section->virtualSize && section->virtualSize < section->rawSize ? section->virtualSize
+                                                                               : section->rawSize;
+    if (span.size == 0) {
+        error = std::string("section ") + name + " is empty";
+        return false;
+    }
+    return true;
 }
 
 bool EncodeSettings(const std::string& utf8, size_t areaSize, std::vector<uint8_t>& area, std::string& error)
@@ -160,37 +126,6 @@ bool DecodeSettings(const uint8_t* area, size_t size, std::string& utf8, std::st
         }
     }
     return true;
-}
-
-void UpdatePeChecksum(std::vector<uint8_t>& image)
-{
-    PeLayout layout;
-    std::string error;
-    if (!ReadLayout(image, layout, error) || layout.optionalSize < 68) return;
-    size_t checksumAt = layout.optionalHeader + 64;
-    if (Le32(image, checksumAt) == 0) return;  // the image carries no checksum
-    uint64_t sum = 0;
-    for (size_t i = 0; i < image.size(); i += 2) {
-        if (i >= checksumAt && i < checksumAt + 4) continue;
-        uint32_t word = image[i] | (i + 1 < image.size() ? image[i + 1] << 8 : 0);
-        sum += word;
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    uint32_t checksum = uint32_t(sum) + uint32_t(image.size());
-    for (int k = 0; k < 4; ++k) image[checksumAt + k] = uint8_t(checksum >> (8 * k));
-}
-
-bool HasSignature(const std::vector<uint8_t>& image)
-{
-    PeLayout layout;
-    std::string error;
-    if (!ReadLayout(image, layout, error)) return false;
-    bool pe32Plus = Le16(image, layout.optionalHeader) == 0x20B;
-    size_t directories = layout.optionalHeader + (pe32Plus ? 112 : 96);
-    size_t security = directories + 4 * 8;
-    if (security + 8 > layout.optionalHeader + layout.optionalSize) return false;
-    return Le32(image, security) != 0 && Le32(image, security + 4) != 0;
 }
 
 }  // namespace minitool

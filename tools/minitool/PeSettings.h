@@ -15,7 +15,7 @@ struct SectionSpan {
 };
 
 // Finds the section by name in the PE headers; false with a message when the
-// image is not a PE file or has no such section.
+// image is not a sound PE file or has no such (non-empty) section.
 bool FindSection(const std::vector<uint8_t>& image, const char* name, SectionSpan& span, std::string& error);
 // UTF-8 text (an optional BOM is dropped; line ends become CRLF) to the bytes
 // of a settings area of areaSize bytes. False with a message when the text is
@@ -24,9 +24,5 @@ bool EncodeSettings(const std::string& utf8, size_t areaSize, std::vector<uint8_
 // The settings text of an area as UTF-8 (CRLF kept); false when the area does
 // not start with the byte-order mark or has no terminating zero.
 bool DecodeSettings(const uint8_t* area, size_t size, std::string& utf8, std::string& error);
-// Recomputes the optional header's checksum when the image carries one.
-void UpdatePeChecksum(std::vector<uint8_t>& image);
-// True when the image carries a signature (the security directory is set).
-bool HasSignature(const std::vector<uint8_t>& image);
 
 }  // namespace minitool
