@@ -49,19 +49,10 @@ gallery-texts: configure
 	@B=$$(scripts/runnable-build $(BUILD) texts_gallery) && mkdir -p $(BUILD)/gallery && \
 	$$B/wine-run $$B/bin/texts_gallery.exe $(BUILD)/gallery/texts.png && echo "written: $(BUILD)/gallery/texts.png"
 
-# Every page of the setup window drawn through its own view, one PNG each, in
-# $(BUILD)/pages; where this kernel runs no 32-bit programs, from the 64-bit
-# build of the same sources, in $(BUILD)/x64/pages (as scripts/run-tests does).
+# Every page of the setup window drawn through its own paint code: $(BUILD)/pages/*.png
 pages: configure
-	@dir=$(BUILD); \
-	if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then \
-	    dir=$(BUILD)/x64; \
-	    MINISETUP_ARCH=x86_64 scripts/bootstrap-deps || exit 1; \
-	    cmake -S . -B $$dir -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake -DCMAKE_BUILD_TYPE=Release \
-	        -DMINISETUP_DEPS_PREFIX=$(CURDIR)/build/deps-x64/prefix >/dev/null || exit 1; \
-	fi; \
-	cmake --build $$dir -j $(JOBS) --target frame_pages && mkdir -p $$dir/pages && \
-	cd $$dir && ./wine-run bin/frame_pages.exe pages
+	@B=$$(scripts/runnable-build $(BUILD) frame_pages) && mkdir -p $(BUILD)/pages && \
+	$$B/wine-run $$B/bin/frame_pages.exe $(BUILD)/pages && echo "written: $(BUILD)/pages/"
 
 # The cross-built dependencies (build/deps) take minutes to make and are kept.
 clean:
