@@ -22,7 +22,13 @@ another digest). After each run the matrix checks:
               manifest, its check copy and the package, and files in the
               report folder plus queue entries at the end of the row.
 Everything the matrix starts (servers, Xvfb, Windows processes of its own Wine
-prefix, a tmpfs) it stops, whatever happens.
+prefixes, a tmpfs) it stops, whatever happens.
+
+Most of a faulty run is spent waiting on the download engine's own retry
+pauses (3 s and 10 s), so the rows' runs are shared out over a few lanes that
+work side by side: each lane has its own Wine prefix, its own download and
+statistics servers and its own stamped copy, so a fault of one lane (a server
+restart, a statistics outage, a full disk) never touches another.
 """
 import argparse
 import hashlib
@@ -33,6 +39,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import queue
 import threading
 import time
 import traceback
@@ -53,13 +60,12 @@ MARKER = "brisko_installed.txt"
 RUN_TIMEOUT = 90
 DEFAULT_RUNS = 30
 COPY_NAME = "MiniSetupFaults"
-# Files a finished run may leave in its work folder: the manifest, its check
-# copy (both kept by design) and the package.
+# Files a finished run leaves in its work folder by design: the manifest and
+# its check copy, the package, the resume records of the two downloads (kept
+# with every block finished) and the engine's log folder, named after the
+# program, with one log per process.
 EXPECTED_WORK_FILES = {"config.xml", "config.xml_"}
-
-
-def say(text):
-    print(f"faults: {text}", flush=True)
+ENGINE_LOG_PREFIX = "gnet_log_"
 
 
 def windows_path(path):
@@ -97,8 +103,17 @@ def choose_build(build):
 
 def build_targets(build):
     jobs = os.environ.get("JOBS", str(os.cpu_count() or 2))
-    subprocess.run(["cmake", "--build", build, "-j", jobs, "--target", "MiniSetup", "DemoInstaller", "host_tools"],
+    subprocess.run(["cmake", "--build", build, "-j", jobs, "--target", "MiniSetup", "DemoInstaller", "host_tools",
+                    "setupflow_manifest_digest"],
                    check=True, stdout=subprocess.DEVNULL)
+
+
+_print_lock = threading.Lock()
+
+
+def say(text):
+    with _print_lock:
+        print(f"faults: {text}", flush=True)
 
 
 class Display:
@@ -134,12 +149,12 @@ class Display:
 
 
 class Wine:
-    def __init__(self, build, folder, display):
+    def __init__(self, build, folder, display, copy_name):
+        self.copy_name = copy_name
         self.wine_run = os.path.join(build, "wine-run")
         self.prefix = os.path.join(folder, "wineprefix")
         self.env = dict(os.environ, MINISETUP_WINEPREFIX=self.prefix, WINEPREFIX=self.prefix,
                         DISPLAY=display.name, WINEDEBUG="-all")
-        say(f"Wine prefix {self.prefix}")
         subprocess.run([self.wine_run, "--host", "true"], env=self.env, check=True)
         self.drive_c = os.path.join(self.prefix, "drive_c")
 
@@ -159,7 +174,7 @@ class Wine:
 
     def ours(self):
         """Our Windows processes still running: the program and any installer."""
-        needles = (COPY_NAME.lower(), PACKAGE_NAME.lower())
+        needles = (self.copy_name.lower(), PACKAGE_NAME.lower())
         return [(pid, c) for pid, c in prefix_processes(self.prefix) if any(n in c.lower() for n in needles)]
 
 
@@ -199,17 +214,16 @@ class RunResult:
         self.note = ""
 
 
-class Matrix:
-    def __init__(self, args, build, folder):
+class Lane:
+    def __init__(self, args, build, folder, number, display):
         self.args = args
         self.build = build
-        self.folder = folder
-        self.rng = random.Random(args.seed)
-        self.served = os.path.join(folder, "served")
-        self.state = os.path.join(folder, "runs")
-        os.makedirs(self.served, exist_ok=True)
-        os.makedirs(self.state, exist_ok=True)
-        self.display = None
+        self.number = number
+        self.folder = os.path.join(folder, f"lane{number}")
+        self.copy_name = f"{COPY_NAME}{number}"
+        self.served = os.path.join(self.folder, "served")
+        self.state = os.path.join(self.folder, "runs")
+        self.display = display
         self.wine = None
         self.download = None
         self.stats = None
@@ -218,12 +232,20 @@ class Matrix:
         self.installer_bytes = open(os.path.join(build, "bin", "DemoInstaller.exe"), "rb").read()
 
     # -- set-up and tear-down
+    def say(self, text):
+        say(f"[lane {self.number}] {text}")
+
     def start(self):
-        self.display = Display(self.folder)
-        self.wine = Wine(self.build, self.folder, self.display)
+        for old in ("served", "runs"):
+            shutil.rmtree(os.path.join(self.folder, old), ignore_errors=True)
+        os.makedirs(self.served, exist_ok=True)
+        os.makedirs(self.state, exist_ok=True)
+        self.failed = False
+        self.wine = Wine(self.build, self.folder, self.display, self.copy_name)
         self.download = DownloadServer(self.served)
         self.stats = StatsServer(os.path.join(self.folder, "stats"))
         self.copy = self.stamp()
+        self.helper_digests = not self.digest_agrees()
         self.report_folder = os.path.join(self.wine.drive_c, "ProgramData", "Nuvex Security", "RpData")
         self.watch = ReportFolderWatch(self.report_folder)
         self.temp_folder = self.find_temp_folder()
@@ -233,12 +255,12 @@ class Matrix:
     def stop(self):
         if self.wine:
             for pid, cmdline in self.wine.ours():
-                say(f"ending a left-over process {pid}: {cmdline}")
-            end_processes(self.wine.prefix, (COPY_NAME, PACKAGE_NAME))
+                self.say(f"ending a left-over process {pid}: {cmdline}")
+            end_processes(self.wine.prefix, (self.copy_name, PACKAGE_NAME))
             self.wine.end_all()
         if self.mounted:
             self.unmount()
-        for part in (self.watch, self.download, self.stats, self.display):
+        for part in (self.watch, self.download, self.stats):
             if part:
                 try:
                     part.stop()
@@ -259,9 +281,31 @@ class Matrix:
         text = os.path.join(self.folder, "settings.txt")
         with open(text, "w", encoding="utf-8", newline="") as f:
             f.write("\r\n".join(lines) + "\r\n")
-        copy = os.path.join(self.folder, COPY_NAME + ".exe")
+        copy = os.path.join(self.folder, self.copy_name + ".exe")
         subprocess.run([minitool, "stamp", program, text, copy], check=True, stdout=subprocess.DEVNULL)
         return copy
+
+    def helper_digest(self, text):
+        """The manifest digest as the program's own code computes it."""
+        draft = os.path.join(self.folder, "manifest-draft.xml")
+        with open(draft, "w", encoding="utf-8", newline="") as f:
+            f.write(text)
+        out = self.wine.run(os.path.join(self.build, "bin", "setupflow_manifest_digest.exe"), [windows_path(draft)])
+        os.remove(draft)
+        lines = out.stdout.strip().splitlines()
+        if out.returncode != 0 or not lines:
+            raise SystemExit(f"faults: the manifest digest helper failed: {out.stdout!r} {out.stderr!r}")
+        return lines[-1].strip()
+
+    def digest_agrees(self):
+        """Whether the matrix's own reckoning of the manifest digest matches the
+        program's; if not, every manifest is digested by the helper (slower)."""
+        url = f"http://{self.download.address}/files/pkg.exe?a=1&b=2&tail="
+        mine = check_copy_digest(PACKAGE_NAME, 1234, "0" * 32, url, 3)
+        theirs = self.helper_digest(manifest_text(PACKAGE_NAME, 1234, "0" * 32, url, "", 3))
+        if mine != theirs:
+            self.say("the manifest digest is reckoned by the helper program for every run")
+        return mine == theirs
 
     def find_temp_folder(self):
         """The user's temporary folder of the prefix, where the program works."""
@@ -283,7 +327,10 @@ class Matrix:
         query = "&".join(f"{k}={v}" for k, v in {**faults, "id": rid}.items())
         # The program appends its own query; the last parameter soaks it up.
         url = f"http://{self.download.address}/files/{package_name}?{query}&tail="
-        list_md5 = check_copy_digest(PACKAGE_NAME, len(package), digest, url, thread)
+        if self.helper_digests:
+            list_md5 = self.helper_digest(manifest_text(PACKAGE_NAME, len(package), digest, url, "", thread))
+        else:
+            list_md5 = check_copy_digest(PACKAGE_NAME, len(package), digest, url, thread)
         manifest_name = f"m-{rid}.xml"
         with open(os.path.join(self.served, manifest_name), "w", encoding="utf-8", newline="") as f:
             f.write(manifest_text(PACKAGE_NAME, len(package), digest, url, list_md5, thread))
@@ -291,7 +338,7 @@ class Matrix:
         if manifest_faults:
             query = "&".join(f"{k}={v}" for k, v in {**manifest_faults, "id": rid + "-m"}.items())
             manifest_url += f"?{query}&tail="
-        return {"rid": rid, "digest": digest, "size": len(package), "manifest": manifest_url}
+        return {"rid": rid, "digest": digest, "size": len(package), "manifest": manifest_url, "package": url}
 
     def clear_work_folder(self):
         for name in os.listdir(self.temp_folder):
@@ -372,9 +419,16 @@ class Matrix:
         result.installed = rc == 0 and self.marker_present() and result.launched > 0 and result.corrupted == 0
         if rc == 0 and not result.installed:
             result.note += f" exit 0 but marker={self.marker_present()} launched={result.launched};"
-        allowed = EXPECTED_WORK_FILES | launched_names
-        result.work_leftovers = [n for n in os.listdir(self.temp_folder)
-                                 if n.lower() not in allowed and n != "lost+found"]
+        allowed = EXPECTED_WORK_FILES | launched_names | {
+            hashlib.md5(url.encode("latin-1")).hexdigest() + ".gnet" for url in (plan["manifest"], plan["package"])}
+        result.work_leftovers = []
+        for name in os.listdir(self.temp_folder):
+            path = os.path.join(self.temp_folder, name)
+            if name == self.copy_name and os.path.isdir(path):
+                result.work_leftovers += [f"{name}/{n}" for n in os.listdir(path)
+                                          if not (n.startswith(ENGINE_LOG_PREFIX) and n.endswith(".txt"))]
+            elif name.lower() not in allowed and name != "lost+found":
+                result.work_leftovers.append(name)
 
     def one_run(self, rid, faults, rng, during=None, size_range=(1 << 20, 3 << 20), clear=True,
                 manifest_faults=None):
@@ -438,7 +492,7 @@ class Matrix:
             subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size_mib}m", "tmpfs", self.temp_folder],
                            check=True, capture_output=True)
         except (OSError, subprocess.CalledProcessError) as error:
-            say(f"a size-limited folder cannot be mounted here ({error})")
+            self.say(f"a size-limited folder cannot be mounted here ({error})")
             return False
         self.mounted = self.temp_folder
         return True
@@ -453,7 +507,23 @@ class Matrix:
         self.mounted = None
 
 
-from faults_rows import ROWS, run_row, print_table  # noqa: E402
+from faults_rows import ROWS, RowResult, run_job, merge, print_table  # noqa: E402
+
+
+def jobs_of(rows, runs, lanes):
+    """Each row's runs cut into parts, the costliest rows' parts first, so the
+    lanes finish close together."""
+    parts = max(1, min(runs, lanes - 1 if lanes > 2 else lanes))
+    jobs = []
+    for row in sorted(rows, key=lambda r: -r.weight):
+        size, rest = divmod(runs, parts)
+        start = 0
+        for index in range(parts):
+            count = size + (index < rest)
+            if count:
+                jobs.append((row, start, count))
+            start += count
+    return jobs
 
 
 def main():
@@ -461,6 +531,7 @@ def main():
     parser.add_argument("--build", default="build")
     parser.add_argument("--seed", type=int, default=None)
     parser.add_argument("--runs", type=int, default=DEFAULT_RUNS)
+    parser.add_argument("--lanes", type=int, default=4, help="setups run side by side, each in a prefix of its own")
     parser.add_argument("--rows", default="", help="comma-separated row names (default: all)")
     args = parser.parse_args()
     if args.seed is None:
@@ -471,29 +542,66 @@ def main():
     build = choose_build(os.path.abspath(args.build))
     build_targets(build)
     folder = os.path.join(build, "faults")
-    shutil.rmtree(os.path.join(folder, "served"), ignore_errors=True)
-    shutil.rmtree(os.path.join(folder, "runs"), ignore_errors=True)
     os.makedirs(folder, exist_ok=True)
-    say(f"seed {args.seed}, {args.runs} runs per row, rows: {', '.join(r.name for r in rows)}")
-    matrix = Matrix(args, build, folder)
-    stopping = []
+    say(f"seed {args.seed}, {args.runs} runs per row, {args.lanes} lanes, rows: {', '.join(r.name for r in rows)}")
+    jobs = queue.Queue()
+    for job in jobs_of(rows, args.runs, args.lanes):
+        jobs.put(job)
+    results = {row.name: RowResult(row) for row in rows}
+    results_lock = threading.Lock()
+    stop = threading.Event()
+    display = None
+    lanes = []
 
-    def on_signal(signum, _frame):
-        stopping.append(signum)
+    def work(lane):
+        try:
+            lane.start()
+            while not stop.is_set():
+                try:
+                    row, start, count = jobs.get_nowait()
+                except queue.Empty:
+                    return
+                part = run_job(lane, row, start, count, stop)
+                with results_lock:
+                    merge(results[row.name], part)
+        except Exception:
+            with _print_lock:
+                traceback.print_exc()
+            lane.failed = True
+
+    def on_signal(_signum, _frame):
+        stop.set()
         raise KeyboardInterrupt
     signal.signal(signal.SIGTERM, on_signal)
     began = time.monotonic()
-    results = []
+    failed = False
     try:
-        matrix.start()
-        for row in rows:
-            results.append(run_row(matrix, row, args.runs))
+        display = Display(folder)
+        lanes = [Lane(args, build, folder, n, display) for n in range(1, max(1, args.lanes) + 1)]
+        threads = [threading.Thread(target=work, args=(lane,), daemon=True) for lane in lanes]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            while thread.is_alive():
+                thread.join(timeout=0.5)
+        failed = any(getattr(lane, "failed", False) for lane in lanes) or not jobs.empty()
     except KeyboardInterrupt:
+        stop.set()
+        failed = True
         say("interrupted")
     finally:
-        matrix.stop()
+        for lane in lanes:
+            try:
+                lane.stop()
+            except Exception:
+                traceback.print_exc()
+        if display:
+            display.stop()
     total = time.monotonic() - began
-    return print_table(results, args.seed, args.runs, total)
+    rc = print_table([results[r.name] for r in rows], args.seed, args.runs, total)
+    if failed:
+        say("FAILED: the matrix did not run to its end")
+    return 1 if failed else rc
 
 
 if __name__ == "__main__":

@@ -9,8 +9,9 @@ FILLER = "faults-filler.bin"
 
 
 class Row:
-    def __init__(self, name, title, run, setup=None, teardown=None):
+    def __init__(self, name, title, run, setup=None, teardown=None, weight=1.0):
         self.name, self.title, self.run, self.setup, self.teardown = name, title, run, setup, teardown
+        self.weight = weight  # rough cost of a run, to share the rows out over the lanes
 
 
 class RowResult:
@@ -28,19 +29,29 @@ class RowResult:
         self.slowest = 0.0
         self.hangs = 0
         self.strays = 0
+        self.errors = 0
         self.notes = []
         self.skipped = ""
 
 
+def merge(total, part):
+    for field in ("runs", "installs", "corrupted", "recorded", "delivered", "lost", "work_leftovers",
+                  "report_leftovers", "queue_left", "hangs", "strays", "errors"):
+        setattr(total, field, getattr(total, field) + getattr(part, field))
+    total.slowest = max(total.slowest, part.slowest)
+    total.notes += part.notes
+    total.skipped = total.skipped or part.skipped
+
+
 # --- the rows --------------------------------------------------------------------
 def run_drops(m, rid, rng):
-    faults = {"drop_random": 60, "drop_random_times": rng.randint(2, 8), "seed": rng.randrange(1 << 30)}
+    faults = {"drop_random": 50, "drop_random_times": rng.randint(1, 3), "seed": rng.randrange(1 << 30)}
     return m.one_run(rid, faults, rng)
 
 
 def run_503(m, rid, rng):
     burst = rng.randint(1, 3)
-    faults = {"burst503": burst, "burst503_gap": rng.randint(2, 4), "burst503_offset": rng.randrange(8)}
+    faults = {"burst503": burst, "burst503_gap": rng.randint(4, 8), "burst503_offset": rng.randrange(8)}
     return m.one_run(rid, faults, rng, manifest_faults=faults)
 
 
@@ -151,58 +162,71 @@ def teardown_disk(m):
 
 
 ROWS = [
-    Row("drops", "download: connections dropped at random offsets", run_drops),
-    Row("503", "download: bursts of 503", run_503),
-    Row("restart", "download: server restarts mid-download", run_restart),
-    Row("ranges", "download: range from a wrong offset / 200 to a range", run_ranges),
-    Row("kill", "MiniSetup killed at a random moment, started again", run_kill),
-    Row("stats", "statistics: down / 500 / 429 / drops, then back", run_stats, setup_stats, teardown_stats),
-    Row("disk", "work folder's disk fills part way, then frees", run_disk, setup_disk, teardown_disk),
+    Row("drops", "download: connections dropped at random offsets", run_drops, weight=2),
+    Row("503", "download: bursts of 503", run_503, weight=3),
+    Row("restart", "download: server restarts mid-download", run_restart, weight=3),
+    Row("ranges", "download: range from a wrong offset / 200 to a range", run_ranges, weight=1.5),
+    Row("kill", "MiniSetup killed at a random moment, started again", run_kill, weight=2.5),
+    Row("stats", "statistics: down / 500 / 429 / drops, then back", run_stats, setup_stats, teardown_stats,
+        weight=1.5),
+    Row("disk", "work folder's disk fills part way, then frees", run_disk, setup_disk, teardown_disk, weight=2),
 ]
 
 
-# --- running a row ---------------------------------------------------------------
-def run_row(m, row, runs):
+# --- running a part of a row on a lane ---------------------------------------------
+def describe(run):
+    detail = []
+    if getattr(run, "moment", None):
+        detail.append(f"kill {run.moment}{'' if run.killed else ' (missed)'}")
+    if run.work_leftovers:
+        detail.append(f"left {run.work_leftovers}")
+    if run.strays:
+        detail.append(f"ended {len(run.strays)} stray process(es)")
+    if run.hung:
+        detail.append("HUNG")
+    if not run.installed:
+        detail.append("NOT INSTALLED")
+    if run.note and (not run.installed or run.corrupted):
+        detail.append(run.note.strip())
+    return "; ".join(detail)
+
+
+def run_job(m, row, start, count, stop):
     from faults_watch import queue_entries
     result = RowResult(row)
-    rng = random.Random(f"{m.args.seed}:{row.name}")
-    m.watch.set_label(row.name)
+    label = f"{row.name}-{start}"
+    rng = random.Random(f"{m.args.seed}:{row.name}:{start}")
+    m.watch.set_label(label)
     began = time.monotonic()
-    print(f"faults: row {row.name}: {row.title}", flush=True)
+    m.say(f"row {row.name}, runs {start}..{start + count - 1}: {row.title}")
     try:
         if row.setup:
             result.skipped = row.setup(m) or ""
         if result.skipped:
             return result
-        for index in range(runs):
+        for index in range(start, start + count):
+            if stop.is_set():
+                break
             rid = f"{row.name}-{index}"
-            run = row.run(m, rid, rng)
             result.runs += 1
+            try:
+                run = row.run(m, rid, rng)
+            except Exception as error:  # a fault of the matrix itself, not of the product
+                result.errors += 1
+                m.say(f"  {rid}: the matrix failed: {error!r}")
+                continue
             result.installs += run.installed
             result.corrupted += run.corrupted
             result.work_leftovers += len(run.work_leftovers)
             result.slowest = max(result.slowest, run.seconds)
             result.hangs += run.hung
             result.strays += len(run.strays)
-            detail = []
-            if getattr(run, "moment", None):
-                detail.append(f"kill {run.moment}{'' if run.killed else ' (missed)'}")
-            if run.work_leftovers:
-                detail.append(f"left {run.work_leftovers}")
-            if run.strays:
-                detail.append(f"ended {len(run.strays)} stray process(es)")
-            if run.hung:
-                detail.append("HUNG")
-            if not run.installed:
-                detail.append("NOT INSTALLED")
-            if run.note and not run.installed or run.corrupted:
-                detail.append(run.note.strip())
-            print(f"faults:   {rid}: {run.seconds:.1f} s {'; '.join(detail)}", flush=True)
+            m.say(f"  {rid}: {run.seconds:.1f} s {describe(run)}")
     finally:
         if row.teardown:
             row.teardown(m)
-    missing = m.deliver_rest(row.name, rng)
-    names = m.watch.names(row.name)
+    missing = m.deliver_rest(label, rng)
+    names = m.watch.names(label)
     result.recorded = len(names)
     result.delivered = len(names) - len(missing)
     result.lost = len(missing)
@@ -217,7 +241,7 @@ def run_row(m, row, runs):
     result.queue_left = queue["Processing"] + queue["Temp"]
     if result.queue_left:
         result.notes.append(f"queue entries left: {queue}")
-    print(f"faults: row {row.name} took {time.monotonic() - began:.0f} s", flush=True)
+    m.say(f"row {row.name}, runs {start}..{start + count - 1} took {time.monotonic() - began:.0f} s")
     return result
 
 
@@ -227,7 +251,7 @@ HEAD = ("row", "runs", "installs", "corrupted", "recorded", "delivered", "left t
 def print_table(results, seed, runs, total):
     print()
     print(f"Fault matrix, seed {seed}, {runs} runs per row, {total / 60:.1f} minutes")
-    widths = (56, 5, 9, 10, 9, 10, 9, 9, 10)
+    widths = (62, 5, 9, 10, 9, 10, 9, 9, 10)
     line = "".join(h.ljust(w) if i == 0 else h.rjust(w) for i, (h, w) in enumerate(zip(HEAD, widths)))
     print(line)
     print("-" * len(line))
@@ -240,8 +264,14 @@ def print_table(results, seed, runs, total):
         cells = (r.runs, r.installs, r.corrupted, r.recorded, r.delivered, r.work_leftovers,
                  r.report_leftovers + r.queue_left, f"{r.slowest:.1f}")
         print(title.ljust(widths[0]) + "".join(str(c).rjust(w) for c, w in zip(cells, widths[1:])))
-        for note in r.notes + ([f"{r.hangs} run(s) did not end"] if r.hangs else []) + \
-                ([f"{r.strays} process(es) outlived their run and were ended"] if r.strays else []):
+        notes = list(r.notes)
+        if r.hangs:
+            notes.append(f"{r.hangs} run(s) did not end within the time limit")
+        if r.strays:
+            notes.append(f"{r.strays} process(es) outlived their run and were ended")
+        if r.errors:
+            notes.append(f"{r.errors} run(s) failed in the matrix itself")
+        for note in notes:
             print(f"    {note}")
         failed |= r.corrupted > 0 or r.lost > 0 or r.hangs > 0 or r.installs < r.runs
     print()

@@ -2,6 +2,7 @@
 import json
 import os
 import sys
+import time
 import urllib.parse
 import urllib.request
 
@@ -48,16 +49,22 @@ class StatsServer:
         self.proc, self.address = start_server("stats", [])
 
     def control(self, **query):
-        with urllib.request.urlopen(f"http://{self.address}/_control?{urllib.parse.urlencode(query)}",
-                                    timeout=15) as answer:
-            answer.read()
+        """Sets the answer mode; waits while the server is down on purpose."""
+        url = f"http://{self.address}/_control?{urllib.parse.urlencode(query)}"
+        for _ in range(60):
+            try:
+                with urllib.request.urlopen(url, timeout=15) as answer:
+                    answer.read()
+                return
+            except OSError:
+                time.sleep(0.5)
+        raise RuntimeError(f"the statistics server does not answer {url}")
 
     def received(self):
         for _ in range(20):
             try:
                 return get_json(f"http://{self.address}/_received")
             except OSError:  # down for a moment on purpose
-                import time
                 time.sleep(0.5)
         return get_json(f"http://{self.address}/_received")
 
