@@ -129,6 +129,26 @@ TEST_F(DownloadTest, ClientStopSendsNoDownloadOverAndKeepsTheRecord) {
     EXPECT_TRUE(gnet::PathExists(RecordPath(query)));
 }
 
+TEST_F(DownloadTest, PreallocatedTargetIsRecordedBeforeAnyDataArrives) {
+    // The server holds back every byte: a process ending now must still find
+    // its full-size target through the record, all of it missing.
+    const int64_t size = 3145728;
+    const std::string query = "/gen/3145728?id=early&stall_after=0&stall=5";
+    Client client;
+    gnet::IDownloadFile* file = gnet::CreateDownloadFile(&client);
+    file->SetChannelCount(3);
+    ASSERT_EQ(1, file->DownloadFile(3, gnettest::ServerUrl(query).c_str(), target.c_str(), nullptr));
+    for (int i = 0; i < 400 && client.starts == 0; ++i) Sleep(25);
+    ASSERT_EQ(1, client.starts);
+    EXPECT_EQ(0, client.bits);
+    WIN32_FILE_ATTRIBUTE_DATA attributes = {};  // the mapped target cannot be opened for reading now
+    ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &attributes));
+    EXPECT_EQ(size, (int64_t(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow);
+    EXPECT_EQ(size, MissingBytesInRecord(RecordPath(query)));
+    EXPECT_EQ(1, file->StopDownload());
+    gnet::ReleaseDownloadFile(file);
+}
+
 // The engine's log lines of one thread, in order.
 std::vector<std::string> LogLinesOfThread(const std::string& log, const std::string& threadId) {
     std::vector<std::string> lines;
