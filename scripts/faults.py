@@ -247,6 +247,9 @@ class Lane:
         self.copy = self.stamp()
         self.helper_digests = not self.digest_agrees()
         self.report_folder = os.path.join(self.wine.drive_c, "ProgramData", "Nuvex Security", "RpData")
+        # Packages of an earlier matrix (its prefix is kept) are not this one's
+        # to count; their queue entries go with the files' absence.
+        shutil.rmtree(self.report_folder, ignore_errors=True)
         self.watch = ReportFolderWatch(self.report_folder)
         self.temp_folder = self.find_temp_folder()
         self.install_folders = [os.path.join(self.wine.drive_c, "Program Files", "Nuvex Security", "Brisko"),
