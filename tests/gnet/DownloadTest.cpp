@@ -212,12 +212,14 @@ TEST_F(DownloadTest, DISABLED_SpeedLimitStopsOneChannelAtATime) {
     EXPECT_GE(stops, 1);
 }
 
-// Writes through the mapping until the test's resume record exists, then
-// refuses: so the failure comes after a record was saved.
+// Writes through the mapping until the test's resume record shows progress,
+// then refuses: so the failure comes after progress was saved.
 std::wstring g_recordToWaitFor;
+int64_t g_recordedFileSize = 0;
 
 bool WriterFailingOnceRecorded(HANDLE mapping, int64_t offset, const void* data, size_t size) {
-    if (gnet::PathExists(g_recordToWaitFor)) return false;
+    int64_t missing = MissingBytesInRecord(g_recordToWaitFor);
+    if (missing >= 0 && missing < g_recordedFileSize) return false;
     int64_t start = offset / 65536 * 65536;
     size_t delta = static_cast<size_t>(offset - start);
     void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, static_cast<DWORD>(start >> 32), static_cast<DWORD>(start),
@@ -231,6 +233,7 @@ bool WriterFailingOnceRecorded(HANDLE mapping, int64_t offset, const void* data,
 TEST_F(DownloadTest, WriteFailureEndsWith20016AndDeletesTargetAndRecord) {
     const std::string query = "/gen/4194304?id=writefail&rate=500000";
     g_recordToWaitFor = RecordPath(query);
+    g_recordedFileSize = 4194304;
     gnet::SetMappingWriter(&WriterFailingOnceRecorded);
     Outcome outcome = Download(query);
     gnet::SetMappingWriter(nullptr);
