@@ -2,12 +2,13 @@
 # prerequisite is make itself: apt-get update && apt-get install -y make).
 #   make demo  - build everything and run a whole setup under Wine against local servers
 #   make test  - build everything and run every test (non-zero exit on any failure)
+#   make faults [SEED=n] [RUNS=n] - whole silent setups under injected faults, one table row per fault
 #   make clean - remove everything the build made except the dependency prefix
 BUILD     ?= build
 JOBS      ?= $(shell nproc)
 TOOLCHAIN := cmake/toolchain-mingw32.cmake
 
-.PHONY: all bootstrap configure build test demo bench gallery gallery-texts pages release clean distclean
+.PHONY: all bootstrap configure build test demo bench faults gallery gallery-texts pages release clean distclean
 
 all: build
 
@@ -37,6 +38,10 @@ CHANNELS ?= release/channels.ini
 release: build
 	scripts/release --program $(BUILD)/bin/MiniSetup.exe --minitool $(BUILD)/host/bin/minitool \
 	    --channels $(CHANNELS) --out $(BUILD)/release --signing-dir $(BUILD)/release-signing
+
+# Not part of test: it takes up to half an hour (RUNS per row, default 30).
+faults: build
+	python3 scripts/faults.py --build $(BUILD) $(if $(SEED),--seed $(SEED)) $(if $(RUNS),--runs $(RUNS))
 
 # Every image and control state drawn through the toolkit ($(BUILD)/gallery/toolkit.png)
 # and the start-page texts of every language ($(BUILD)/gallery/texts.png).

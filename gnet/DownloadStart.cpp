@@ -235,6 +235,10 @@ void CDownloadFileImpl::RunDownloadStart(bool reuseSameFile) {
     fileInfo_.SetBlocks(blocks);
     fileInfo_.SetBlockNumber(static_cast<int>(blocks.size()));
     if (!CreateTargetMapping()) return;
+    // The target now has its full size on disk: record it at once, so that a
+    // process ending before the first progress step is resumed into this file
+    // instead of leaving it behind and starting a numbered copy.
+    fileInfo_.SaveToFile();
 
     if (!noSpeedLimit_ && speedLimit_ > 0) rateGate_ = new CRateGate(speedLimit_);
     CThread* firstThread = nullptr;

@@ -108,9 +108,15 @@ bool Filebase::OpenNewFile()
     COpenSecurity security;
     file_ = CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, security.Attributes(), CREATE_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ != INVALID_HANDLE_VALUE) return true;
-    path_.clear();
-    return false;
+    if (file_ == INVALID_HANDLE_VALUE) {
+        path_.clear();
+        return false;
+    }
+    // Known to the queue from its creation on: a writer that ends at any
+    // moment after this, even in the middle of a closing save, leaves a file
+    // that the next Recover finds, never one that nothing points to.
+    WriteQueueValue(TempKeyPath(), path_, uploadAddress_);
+    return true;
 }
 
 void Filebase::CloseFile()

@@ -129,6 +129,26 @@ TEST_F(DownloadTest, ClientStopSendsNoDownloadOverAndKeepsTheRecord) {
     EXPECT_TRUE(gnet::PathExists(RecordPath(query)));
 }
 
+TEST_F(DownloadTest, PreallocatedTargetIsRecordedBeforeAnyDataArrives) {
+    // The server holds back every byte: a process ending now must still find
+    // its full-size target through the record, all of it missing.
+    const int64_t size = 3145728;
+    const std::string query = "/gen/3145728?id=early&stall_after=0&stall=5";
+    Client client;
+    gnet::IDownloadFile* file = gnet::CreateDownloadFile(&client);
+    file->SetChannelCount(3);
+    ASSERT_EQ(1, file->DownloadFile(3, gnettest::ServerUrl(query).c_str(), target.c_str(), nullptr));
+    for (int i = 0; i < 400 && client.starts == 0; ++i) Sleep(25);
+    ASSERT_EQ(1, client.starts);
+    EXPECT_EQ(0, client.bits);
+    WIN32_FILE_ATTRIBUTE_DATA attributes = {};  // the mapped target cannot be opened for reading now
+    ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &attributes));
+    EXPECT_EQ(size, (int64_t(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow);
+    EXPECT_EQ(size, MissingBytesInRecord(RecordPath(query)));
+    EXPECT_EQ(1, file->StopDownload());
+    gnet::ReleaseDownloadFile(file);
+}
+
 // The engine's log lines of one thread, in order.
 std::vector<std::string> LogLinesOfThread(const std::string& log, const std::string& threadId) {
     std::vector<std::string> lines;
@@ -195,12 +215,14 @@ TEST_F(DownloadTest, SpeedLimitStopsOneChannelAtATime) {
     EXPECT_GE(stops, 1);
 }
 
-// Writes through the mapping until the test's resume record exists, then
-// refuses: so the failure comes after a record was saved.
+// Writes through the mapping until the test's resume record shows progress,
+// then refuses: so the failure comes after progress was saved.
 std::wstring g_recordToWaitFor;
+int64_t g_recordedFileSize = 0;
 
 bool WriterFailingOnceRecorded(HANDLE mapping, int64_t offset, const void* data, size_t size) {
-    if (gnet::PathExists(g_recordToWaitFor)) return false;
+    int64_t missing = MissingBytesInRecord(g_recordToWaitFor);
+    if (missing >= 0 && missing < g_recordedFileSize) return false;
     int64_t start = offset / 65536 * 65536;
     size_t delta = static_cast<size_t>(offset - start);
     void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, static_cast<DWORD>(start >> 32), static_cast<DWORD>(start),
@@ -214,6 +236,7 @@ bool WriterFailingOnceRecorded(HANDLE mapping, int64_t offset, const void* data,
 TEST_F(DownloadTest, WriteFailureEndsWith20016AndDeletesTargetAndRecord) {
     const std::string query = "/gen/4194304?id=writefail&rate=500000";
     g_recordToWaitFor = RecordPath(query);
+    g_recordedFileSize = 4194304;
     gnet::SetMappingWriter(&WriterFailingOnceRecorded);
     Outcome outcome = Download(query);
     gnet::SetMappingWriter(nullptr);

@@ -7,6 +7,9 @@
 //   "/demo-fail"  reports failure 1603 with a message and exits 1603.
 // When MINISETUP_DEMO_COMMANDLINE_FILE names a file, the arguments received
 // (everything after the program name) are written there in UTF-8 first.
+// When MINISETUP_DEMO_IMAGE_FILE names a file, the MD5 of the file this
+// installer was started from and its path ("<md5>|<path>") are written there,
+// so a test can tell exactly which bytes were launched.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -14,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/MD5Checksum.h"
 #include "base/TextConvert.h"
 #include "setup/InstallHwndBlock.h"
 #include "setup/WindowContract.h"
@@ -21,6 +25,7 @@
 namespace {
 
 constexpr wchar_t kCommandLineFileVariable[] = L"MINISETUP_DEMO_COMMANDLINE_FILE";
+constexpr wchar_t kImageFileVariable[] = L"MINISETUP_DEMO_IMAGE_FILE";
 constexpr wchar_t kMarkerFileName[] = L"brisko_installed.txt";
 constexpr int kFailureCode = 1603;
 constexpr int kNoFolderCode = 2;
@@ -110,6 +115,26 @@ void RecordCommandLine(const std::wstring& arguments)
         WriteUtf8File(path, arguments);
 }
 
+std::wstring VariableValue(const wchar_t* name)
+{
+    wchar_t value[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(value) : std::wstring();
+}
+
+void RecordImageDigest()
+{
+    const std::wstring target = VariableValue(kImageFileVariable);
+    if (target.empty())
+        return;
+    wchar_t image[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, image, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH)
+        return;
+    const std::string digest = CMD5Checksum::HexOfFile(image);
+    WriteUtf8File(target, Utf8ToWide(digest.empty() ? std::string("unreadable") : digest) + L"|" + image);
+}
+
 class CSetupWindow {
 public:
     explicit CSetupWindow(const std::wstring& blockName)
@@ -173,6 +198,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     const std::wstring arguments = ArgumentText(GetCommandLineW());
     RecordCommandLine(arguments);
+    RecordImageDigest();
     const Options options = ParseOptions(arguments);
     const CSetupWindow window(options.blockName);
 

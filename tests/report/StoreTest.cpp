@@ -370,6 +370,31 @@ TEST_F(ReportStore, FailedFileCreationKeepsTheItems)
     EXPECT_EQ(1, *DecodePackage(InFolder(dat[0])).FindCounter(0x05002333));
 }
 
+TEST_F(ReportStore, APackageFileIsInTheTempQueueFromItsCreationOn)
+{
+    // The first save of a report is its close, and the writer ends in the
+    // middle of it (here a full disk stops it; a killed process stops it just
+    // the same): its ".tmp" file must not be left where nothing finds it.
+    std::wstring tmp;
+    {
+        auto report = NewReport();
+        report->PostInt(0x05002333, 1);
+        g_diskBytesLeft = 100;  // inside the header
+        PackageWriter previous = SetPackageWriter(DiskThatFillsUp);
+        EXPECT_EQ(0, report->SaveNow(1));
+        SetPackageWriter(previous);
+        tmp = report->FilePath();
+        ASSERT_FALSE(tmp.empty());
+        EXPECT_EQ(std::vector<std::wstring>{tmp}, QueueNames(TempKeyPath()));
+        EXPECT_EQ(kAddress, ReadQueueValue(TempKeyPath(), tmp, 2000));
+    }
+    NewReport()->Recover();
+    EXPECT_FALSE(FileExists(tmp));
+    EXPECT_TRUE(QueueNames(TempKeyPath()).empty());
+    ASSERT_EQ(1u, QueueNames(ProcessingKeyPath()).size());
+    EXPECT_EQ(kAddress, ReadQueueValue(ProcessingKeyPath(), QueueNames(ProcessingKeyPath())[0], 2000));
+}
+
 TEST_F(ReportStore, DestroyedReportLeavesItsTmpFileForRecover)
 {
     std::wstring tmp;

@@ -21,6 +21,9 @@ counted per test id, given as id=<id> (default "default"):
   ignore_range=1         "Accept-Ranges" sent, but ranges answered with 200 + whole file
   wrong_range=1          ranges above 0 answered 206 with the bytes and
                          Content-Range of offset 0
+  wrong_range_times=<k>  ... only the first k such ranges (default: all)
+  ignore_range_times=<k> with ignore_range=1: only the first k range requests
+                         get the 200 (default: all)
   chunked=1              no Content-Length, chunked body (HEAD has no length either)
   redirect=1             302 to the same URL without the redirect parameter
   redirect_to=<url>      302 to that URL
@@ -34,6 +37,14 @@ counted per test id, given as id=<id> (default "default"):
   drop_times=<k>         ... the first k times (default 1)
   stall_after=<bytes>    after that many body bytes stop sending ...
   stall=<seconds>        ... for that long (then close)
+  drop_random=<percent>  each GET is cut, with that chance, after a random
+                         number of body bytes (offset different per connection)
+  drop_random_times=<k>  ... at most k times for the id (default: no limit)
+  seed=<n>               seed of those random choices (with the id and the
+                         number of the GET, so a run is repeatable)
+  burst503=<k>           requests (HEAD and GET) of the id come in cycles of
+  burst503_gap=<g>       k answered 503 followed by g served (default g=k);
+  burst503_offset=<o>    the cycle is shifted by o requests (default 0)
 """
 import argparse
 import hashlib
@@ -107,9 +118,32 @@ def stats_for(test_id):
     s = _stats.get(test_id)
     if s is None:
         s = {"requests": 0, "head": 0, "get": 0, "bytes": 0, "statuses": {},
-             "concurrent": 0, "max_concurrent": 0, "get_starts": []}
+             "concurrent": 0, "max_concurrent": 0, "get_starts": [], "drops": []}
         _stats[test_id] = s
     return s
+
+
+def in_503_burst(p, request_number):
+    burst = int(p.get("burst503", "0"))
+    if burst <= 0:
+        return False
+    gap = int(p.get("burst503_gap", str(burst)))
+    position = (request_number + int(p.get("burst503_offset", "0"))) % (burst + gap)
+    return position < burst
+
+
+def random_drop(test_id, p, get_number, length):
+    """The body offset after which this GET is cut, or -1."""
+    percent = float(p.get("drop_random", "0"))
+    if percent <= 0 or length <= 0:
+        return -1
+    chooser = random.Random(f"{p.get('seed', '0')}:{test_id}:{get_number}")
+    if chooser.random() * 100 >= percent:
+        return -1
+    times = int(p.get("drop_random_times", "-1"))
+    if times >= 0 and not take_once(test_id, "drop_random", times):
+        return -1
+    return chooser.randrange(length)
 
 
 def take_once(test_id, key, times):
@@ -201,6 +235,11 @@ class Handler(BaseHTTPRequestHandler):
             s = stats_for(test_id)
             s["requests"] += 1
             s["head" if self.command == "HEAD" else "get"] += 1
+            request_number = s["requests"] - 1
+            self.get_number = s["get"] - 1
+        if in_503_burst(p, request_number):
+            self.count(test_id, 503)
+            return self.simple(503, b"busy, try later\n")
         if "status" in p:
             code = int(p["status"])
             self.count(test_id, code)
@@ -242,7 +281,11 @@ class Handler(BaseHTTPRequestHandler):
     def send_content(self, test_id, p, content, _range_header):
         size = content_size(content)
         ranges_ok = p.get("noranges") != "1"
-        honour_range = ranges_ok and p.get("ignore_range") != "1"
+        honour_range = ranges_ok
+        if ranges_ok and p.get("ignore_range") == "1":
+            times = int(p.get("ignore_range_times", "-1"))
+            honour_range = times >= 0 and not (self.command == "GET" and self.headers.get("Range") and
+                                               take_once(test_id, "ignore_range", times))
         rng = self.parse_range(size) if honour_range else None
         if rng == "bad":
             self.count(test_id, 416)
@@ -258,7 +301,9 @@ class Handler(BaseHTTPRequestHandler):
         status = 206 if rng else 200
         data_first = first
         if rng and first > 0 and p.get("wrong_range") == "1":
-            data_first = 0
+            times = int(p.get("wrong_range_times", "-1"))
+            if times < 0 or (self.command == "GET" and take_once(test_id, "wrong_range", times)):
+                data_first = 0
         length = last - first + 1
         chunked = p.get("chunked") == "1"
         self.send_response(status)
@@ -287,6 +332,11 @@ class Handler(BaseHTTPRequestHandler):
             if (drop_start >= 0 and drop_start != offset) or \
                     not take_once(test_id, f"drop{drop_start}", int(p.get("drop_times", "1"))):
                 drop_after = -1
+        if drop_after < 0:
+            drop_after = random_drop(test_id, p, getattr(self, "get_number", 0), length)
+            if drop_after >= 0:
+                with _lock:
+                    stats_for(test_id)["drops"].append([offset, drop_after])
         stall_after = int(p.get("stall_after", "-1"))
         stall = float(p.get("stall", "0"))
         source = None if isinstance(content, (bytes, bytearray)) else open(content, "rb")

@@ -25,7 +25,8 @@ How tests steer the answer (plain GET requests):
       "close" (read the request, then drop the connection without answering)
       or "down" (stop listening for down_for seconds, default 3, then listen
       again on the same port and answer 200). delay waits S seconds before
-      answering each upload.
+      answering each upload. for=S (not with "down") lets the mode last S
+      seconds, then the server answers 200 again by itself.
   An upload address may also carry "?answer=MODE" to override the mode for
   that request alone.
   GET /_received      JSON list: index, kind, filename, size, ok, error,
@@ -66,6 +67,7 @@ class State:
         self.answer = "200"
         self.delay = 0.0
         self.down_until = 0.0
+        self.answer_until = 0.0
         self.stopped_listening = threading.Event()
         self.tls = None
 
@@ -189,6 +191,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 state.answer = query.get("answer", state.answer)
                 state.delay = float(query.get("delay", state.delay))
                 going_down = state.answer == "down"
+                state.answer_until = time.time() + float(query["for"]) if "for" in query and not going_down else 0.0
                 if going_down:
                     state.down_until = time.time() + float(query.get("down_for", "3"))
                     state.answer = "200"
@@ -200,7 +203,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if url.path == "/_reset":
             with state.lock:
                 state.received.clear()
-                state.answer, state.delay = "200", 0.0
+                state.answer, state.delay, state.answer_until = "200", 0.0, 0.0
             return self.send_bytes(200, b"ok", "text/plain")
         if url.path == "/_tls":
             with state.lock:
@@ -233,6 +236,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         url = urllib.parse.urlsplit(self.path)
         query = dict(urllib.parse.parse_qsl(url.query))
         with state.lock:
+            if state.answer_until and time.time() >= state.answer_until:
+                state.answer, state.answer_until = "200", 0.0
             answer = query.get("answer", state.answer)
             delay = state.delay
         content_type = self.headers.get("Content-Type", "")
