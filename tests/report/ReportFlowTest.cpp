@@ -94,9 +94,15 @@ TEST_F(ReportFunctions, WritesFollowTheClassOfTheirId)
     for (const auto& c : cases) {
         ReportInit(0, CBRKParam(kAddress, L"4.0.0.1", L"c"));
         for (const Write& w : c.writes) {
-            if (w.op == Write::Int) EXPECT_EQ(0, ReportSetInt(w.id, w.number, 0)) << c.name;
-            if (w.op == Write::Text) EXPECT_EQ(0, ReportSetText(w.id, w.text, 0)) << c.name;
-            if (w.op == Write::Mark) EXPECT_EQ(1, ReportMark(w.id, 0)) << c.name;
+            if (w.op == Write::Int) {
+                EXPECT_EQ(0, ReportSetInt(w.id, w.number, 0)) << c.name;
+            }
+            if (w.op == Write::Text) {
+                EXPECT_EQ(0, ReportSetText(w.id, w.text, 0)) << c.name;
+            }
+            if (w.op == Write::Mark) {
+                EXPECT_EQ(1, ReportMark(w.id, 0)) << c.name;
+            }
         }
         ReportShutdown();  // closes the report into a package, uploads nothing
         std::vector<std::wstring> queued = QueueNames(ProcessingKeyPath());

@@ -344,7 +344,9 @@ TEST_F(ReportStore, PackagesNeverGrowPastTheUploadLimit)
         if (const rp::ListRecord* list = package.FindList(0x04001B70)) {
             texts += list->texts.size();
             // Only a package that could not take one more entry was closed early.
-            if (!package.FindCounter(0x05002333)) EXPECT_GT(bytes.size() + 2 * 65535 + 4, 10485760u);
+            if (!package.FindCounter(0x05002333)) {
+                EXPECT_GT(bytes.size() + 2 * 65535 + 4, 10485760u);
+            }
         }
         if (package.FindCounter(0x05002333)) ++counters;
     }
