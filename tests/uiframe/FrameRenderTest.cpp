@@ -304,20 +304,21 @@ TEST_F(FrameRenderTest, FailureTitleIsCentredOnTheIconInTahoma16WithItsDescender
     const RECT title = {268, 185, 448, 197};
     const RECT around = {268, 175, 448, 207};
     const UINT line = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
-    auto texts = MakeTexts({{IDS_DownloadFail, L"Unduhan gagal!"}});
+    // Capitals with accents and a bar reach above and below the 12-pixel box in any font.
+    const std::wstring text = L"\u00C9chec | Unduhan gagal!";
+    auto texts = MakeTexts({{IDS_DownloadFail, text}});
     auto view = MakeView(texts.get());
     auto canvas = Render(*view, OnPage(FramePage::DownloadFailed));
-    auto expected =
-        RenderText(title, L"Unduhan gagal!", RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line | DT_NOCLIP);
+    auto expected = RenderText(title, text, RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line | DT_NOCLIP);
     EXPECT_TRUE(SameIn(*canvas, *expected, around));
-    // The g's reach below the icon's bottom edge.
+    // The bar and the g's reach below the icon's bottom edge.
     EXPECT_GT(InkCount(*canvas, RECT{268, 197, 448, 203}, kBackground), 0);
-    auto clipped = RenderText(title, L"Unduhan gagal!", RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line);
+    auto clipped = RenderText(title, text, RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line);
     EXPECT_FALSE(SameIn(*canvas, *clipped, around));
 }
 
 TEST_F(FrameRenderTest, FailureTitleTooWideForItsBoxWidensItRatherThanLosingItsEnd) {
-    const std::wstring title = L"The current operating system is not supported.";
+    const std::wstring title = L"The current operating system is not supported by this version of the program.";
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = CreateFontW(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY,
                              DEFAULT_PITCH | FF_SWISS, L"Tahoma");
@@ -329,7 +330,9 @@ TEST_F(FrameRenderTest, FailureTitleTooWideForItsBoxWidensItRatherThanLosingItsE
     DeleteDC(dc);
     ASSERT_GT(size.cx, 488 - 218) << "this check needs a title wider than its box";
 
-    auto canvas = Render(*view_, OnPage(FramePage::UnsupportedSystem));
+    auto texts = MakeTexts({{IDS_IsInvalidSystem, title}});
+    auto view = MakeView(texts.get());
+    auto canvas = Render(*view, OnPage(FramePage::UnsupportedSystem));
     const RECT widened = {218, 185, std::min(598, 218 + static_cast<int>(size.cx)), 197};
     auto expected = RenderText(widened, title, RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL,
                                DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOCLIP);
@@ -357,7 +360,7 @@ TEST_F(FrameRenderTest, InstallFailedShowsTheInstallersMessageElseTheNoSpaceText
 
 TEST_F(FrameRenderTest, LongCheckBoxLabelWidensItsBox) {
     const std::wstring label =
-        L"Join the customer experience improvement program and send usage data";
+        L"Join the customer experience improvement program and send anonymous usage data every week";
     auto texts = MakeTexts({{IDS_IHaveRead, label}});
     auto view = MakeView(texts.get());
     FrameState state = OnPage(FramePage::Start);
