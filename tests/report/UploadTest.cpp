@@ -193,6 +193,28 @@ TEST_F(UploadPassTest, PackageThatIsALinkIsNeitherSentNorDeleted)
     DeleteFileW(secret.c_str());
 }
 
+TEST_F(UploadPassTest, PackageThatIsASecondNameOfAnotherFileIsNotSent)
+{
+    // A hard link is no reparse point and its path is plainly in our folder:
+    // only the file's link count tells that the data belongs elsewhere.
+    TempReportPlace other;
+    SetReportLocations(ReportLocations{HKEY_CURRENT_USER, place.KeyBase(), place.Folder()});
+    const std::wstring secret = other.Folder() + L"\\rpFile-secret.dat";
+    WriteBytes(secret, SomeBytes(60));
+    const std::wstring linked = InFolder(L"rpFile-hardlinked.dat");
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), secret.c_str(), nullptr)) << GetLastError();
+    WriteQueueValue(ProcessingKeyPath(), linked, server.Address());
+
+    UploadPass();
+
+    EXPECT_TRUE(server.Received().empty()) << "the other file's bytes were posted";
+    EXPECT_TRUE(Queued(linked));
+    EXPECT_TRUE(FileExists(linked));
+    EXPECT_TRUE(FileExists(secret));
+    DeleteFileW(linked.c_str());
+    DeleteFileW(secret.c_str());
+}
+
 TEST_F(UploadPassTest, ReportFolderThatIsALinkIsNotActedOn)
 {
     TempReportPlace other;
