@@ -14,6 +14,7 @@
 #include "FakeEngine.h"
 #include "FakeEnvironment.h"
 #include "ReportTestSupport.h"
+#include "setup/SetupRequest.h"
 #include "ui/setup/MainFrame.h"
 #include "ui/setup/MainFrameDisks.h"
 
