@@ -181,9 +181,11 @@ def silent_install(build, wine_run, minitool, rpdump, env, out):
 def runnable_build(build):
     """The build folder whose programs Wine can run here: the given one, or
     its 64-bit twin where the kernel cannot run 32-bit programs."""
-    probe = subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True)
-    if probe.returncode == 0:
-        return build
+    try:
+        if subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode == 0:
+            return build
+    except OSError:
+        pass  # "Exec format error": no 32-bit programs on this kernel
     twin = os.path.join(build, "x64")
     say("this kernel cannot run 32-bit programs: the demo runs the 64-bit build of the same sources "
         f"({twin})")
