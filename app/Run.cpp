@@ -104,7 +104,9 @@ public:
 int RunWindow(CMainFrame& frame, CMessageLoop& loop, int showCommand, HANDLE mutex)
 {
     RECT rect = {0, 0, CW_USEDEFAULT, CW_USEDEFAULT};
-    HWND window = frame.Create(nullptr, rect, WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0);
+    // A silent run's window is never shown, not even while it is created.
+    const DWORD visible = frame.silent ? 0 : WS_VISIBLE;
+    HWND window = frame.Create(nullptr, rect, WS_POPUP | visible | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0);
     if (!window) {
         // The mutex stays held until the process ends, so no second run starts meanwhile.
         DebugLog(L"main window creation failed: %lu", GetLastError());

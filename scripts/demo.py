@@ -11,7 +11,16 @@ Then a silent run installs for real: the manifest and an 8 MiB package (the
 DemoInstaller with trailing data) come from the download test server, the
 package is checked and DemoInstaller is started with the installer command
 line; the demo prints the command line it received, the exit code, the
-download's channels and the report items."""
+download's channels and the report items.
+
+Last, visible runs are clicked through with xdotool and photographed into
+<build>/demo/: the start page, the open custom panel in Thai, the language
+pop-up, the progress page mid-download, the installer's progress and the
+failure page of a run whose download server was stopped. The thank-you page is
+left out (the product counts as uninstalled an hour ago), so no browser opens.
+
+Where this machine cannot run 32-bit programs, the demo runs the 64-bit build
+of the same sources (<build>/x64), made the way scripts/run-tests makes it."""
 import argparse
 import json
 import os
@@ -82,6 +91,14 @@ def screenshot(env, path, geometry=None):
     subprocess.run(cmd + [path], input=raw, check=True)
 
 
+def pixels(env, geometry):
+    """The raw colours of a part of the screen, for telling two moments apart."""
+    x, y, w, h = geometry
+    raw = subprocess.run(["xwd", "-root", "-silent"], env=env, capture_output=True).stdout
+    return subprocess.run(["convert", "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "rgb:-"], input=raw,
+                          capture_output=True).stdout
+
+
 def stamp(minitool, program, folder, download, stats):
     settings = subprocess.run([minitool, "show", program], capture_output=True, text=True, check=True).stdout
     settings = re.sub(r"(?m)^ReportURLMini=.*$",
@@ -96,7 +113,7 @@ def stamp(minitool, program, folder, download, stats):
     return copy
 
 
-def silent_install(build, wine_run, minitool, rpdump, env):
+def silent_install(build, wine_run, minitool, rpdump, env, out):
     """A silent run of the whole chain: manifest, package over several channels,
     digest check, DemoInstaller started with the real command line."""
     sys.path.insert(0, os.path.join(ROOT, "tests", "setupflow"))
@@ -109,7 +126,7 @@ def silent_install(build, wine_run, minitool, rpdump, env):
     tools.wine_run = wine_run
     tools.digest = os.path.join(build, "bin", "setupflow_manifest_digest.exe")
     tools.rpdump = rpdump
-    work = tempfile.mkdtemp(prefix="minisetup-silent-", dir=os.path.join(build, "demo"))
+    work = tempfile.mkdtemp(prefix="minisetup-silent-", dir=out)
     root = os.path.join(work, "served")
     os.makedirs(root)
     servers = flow.Servers(root)
@@ -161,13 +178,157 @@ def silent_install(build, wine_run, minitool, rpdump, env):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def runnable_build(build):
+    """The build folder whose programs Wine can run here: the given one, or
+    its 64-bit twin where the kernel cannot run 32-bit programs."""
+    try:
+        if subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode == 0:
+            return build
+    except OSError:
+        pass  # "Exec format error": no 32-bit programs on this kernel
+    twin = os.path.join(build, "x64")
+    say("this kernel cannot run 32-bit programs: the demo runs the 64-bit build of the same sources "
+        f"({twin})")
+    subprocess.run([os.path.join(ROOT, "scripts", "bootstrap-deps")], check=True,
+                   env=dict(os.environ, MINISETUP_ARCH="x86_64"))
+    subprocess.run(["cmake", "-S", ROOT, "-B", twin,
+                    f"-DCMAKE_TOOLCHAIN_FILE={os.path.join(ROOT, 'cmake', 'toolchain-mingw64.cmake')}",
+                    "-DCMAKE_BUILD_TYPE=Release",
+                    f"-DMINISETUP_DEPS_PREFIX={os.path.join(ROOT, 'build', 'deps-x64', 'prefix')}"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", twin, "-j", str(os.cpu_count() or 2), "--target", "MiniSetup",
+                    "DemoInstaller", "setupflow_manifest_digest", "host_tools"], check=True)
+    return twin
+
+
+def set_uninstall_time(wine_run, env, hours_ago):
+    """Makes the product count as uninstalled `hours_ago` hours ago (None: forget it)."""
+    key = r"HKCU\Software\Nuvex Security\Brisko"
+    if hours_ago is None:
+        command = [wine_run, "reg", "delete", key, "/v", "UninstallTime", "/f"]
+    else:
+        stamp_text = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(time.time() - hours_ago * 3600))
+        command = [wine_run, "reg", "add", key, "/v", "UninstallTime", "/d", stamp_text, "/f"]
+    subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+
+
+def visible_runs(build, wine_run, minitool, out, env):
+    """Visible runs clicked with xdotool, photographed into `out`."""
+    sys.path.insert(0, os.path.join(ROOT, "tests", "setupflow"))
+    sys.path.insert(0, os.path.join(ROOT, "tests", "uiwindow"))
+    import program_flow_test as flow
+    import real_window_test as ui
+
+    class Tools:
+        pass
+
+    tools = Tools()
+    tools.wine_run = wine_run
+    tools.digest = os.path.join(build, "bin", "setupflow_manifest_digest.exe")
+    work = tempfile.mkdtemp(prefix="minisetup-visible-", dir=out)
+    root = os.path.join(work, "served")
+    os.makedirs(root)
+    servers = flow.Servers(root)
+    shots = []
+    program = None
+
+    def shot(name, wid, height=None):
+        x, y, w, h = ui.geometry(wid, env)
+        path = os.path.join(out, name)
+        screenshot(env, path, (w, height or h, x, y))
+        shots.append(path)
+        say(f"screenshot {path}")
+
+    def start(lang):
+        run_env = dict(env, LANG=lang, LC_ALL=lang)
+        started = ui.Program(wine_run, copy, env=run_env)
+        wid = ui.find_window(env=env)
+        if wid is None:
+            started.stop()
+            raise SystemExit("demo: the setup window did not appear")
+        time.sleep(1.5)
+        return started, wid
+
+    try:
+        package = os.path.join(root, "package.exe")
+        with open(os.path.join(build, "bin", "DemoInstaller.exe"), "rb") as f:
+            data = f.read() + os.urandom(4 * 1024 * 1024)
+        with open(package, "wb") as f:
+            f.write(data)
+        fields = flow.package_fields(servers, package)
+        # One channel at 600 KB/s: the download lasts long enough to be seen;
+        # the program's own query lands in the last parameter.
+        fields["url"] += "?id=visible&rate=600000&from="
+        fields["thread"] = "1"
+        flow.write_manifest(tools, root, "newver.xml", fields)
+        copy = ui.stamp(minitool, os.path.join(build, "bin", "MiniSetup.exe"), os.path.join(work, "MiniSetup.exe"),
+                        servers.files_url("newver.xml"),
+                        f"http://{servers.stats}/cgi-bin-py/mini_install_statistic_info.cgi")
+        set_uninstall_time(wine_run, env, 1)
+
+        say("a visible run in Thai: the custom panel and the language pop-up")
+        program, wid = start("th_TH.UTF-8")
+        ui.click(wid, ui.CUSTOM_LINK, env)
+        ui.wait_for(lambda: ui.geometry(wid, env)[3] == ui.EXPANDED_HEIGHT, 10)
+        time.sleep(0.8)
+        shot("02-panel-thai.png", wid)
+        ui.click(wid, ui.LANGUAGE_BUTTON, env)
+        time.sleep(1.0)
+        shot("03-language-popup.png", wid, 520)
+        program.stop()
+        program = None
+
+        say("a visible run in English: Install, the download and the installer")
+        program, wid = start("en_US.UTF-8")
+        shot("01-start.png", wid)
+        ui.click(wid, ui.INSTALL, env)
+        size = len(data)
+
+        def sent():
+            with urllib.request.urlopen(f"http://{servers.download}/stats?id=visible", timeout=10) as answer:
+                return json.load(answer).get("bytes", 0)
+
+        ui.wait_for(lambda: sent() > size * 0.4, 60)
+        shot("04-progress-download.png", wid)
+        ui.wait_for(lambda: sent() >= size, 60)
+        time.sleep(1.6)
+        if program.running():
+            shot("05-progress-install.png", wid)
+        code = program.proc.wait(timeout=120)
+        say(f"the visible run ended with exit code {code}; the thank-you page was left out")
+        program = None
+
+        say("a visible run whose download server is gone: the failure page")
+        program, wid = start("en_US.UTF-8")
+        servers.procs[0].terminate()
+        servers.procs[0].wait(timeout=10)
+        ui.click(wid, ui.INSTALL, env)
+        time.sleep(3)
+        # The progress page stands still until the engine gives up; then the page changes.
+        progress_page = pixels(env, ui.geometry(wid, env))
+        if not ui.wait_for(lambda: pixels(env, ui.geometry(wid, env)) != progress_page, 240):
+            say("the failure page did not come within four minutes")
+        time.sleep(1.0)
+        shot("06-download-failed.png", wid)
+        program.stop()
+        program = None
+        say("screenshots: " + ", ".join(os.path.basename(p) for p in shots))
+        return 0
+    finally:
+        if program:
+            program.stop()
+        set_uninstall_time(wine_run, env, None)
+        servers.stop()
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default="build")
     args = parser.parse_args()
-    build = os.path.abspath(args.build)
-    out = os.path.join(build, "demo")
+    out = os.path.join(os.path.abspath(args.build), "demo")
     os.makedirs(out, exist_ok=True)
+    build = runnable_build(os.path.abspath(args.build))
     wine_run = os.path.join(build, "wine-run")
     minitool = os.path.join(build, "host", "bin", "minitool")
     rpdump = os.path.join(build, "host", "bin", "rpdump")
@@ -176,6 +337,7 @@ def main():
     with open(os.path.join(work, "newver_GL.xml"), "w") as f:
         f.write(MANIFEST)
     procs = []
+    env = dict(os.environ)
     try:
         xvfb, display = start_display()
         procs.append(xvfb)
@@ -187,7 +349,7 @@ def main():
 
         program = stamp(minitool, os.path.join(build, "bin", "MiniSetup.exe"), work, download, stats)
         say("stamped a copy of MiniSetup.exe with the local server addresses")
-        env = dict(os.environ, DISPLAY=display)
+        env["DISPLAY"] = display
         start = time.time()
         run = subprocess.Popen([wine_run, program], env=env)
         geometry = find_window(env, "Nuvex Brisko")
@@ -198,7 +360,7 @@ def main():
         say(f"window up after {time.time() - start:.1f} s at {geometry[2]},{geometry[3]} "
             f"size {geometry[0]}x{geometry[1]}: the message loop runs")
         time.sleep(1.0)
-        screenshot(env, os.path.join(out, "01-window.png"), geometry)
+        screenshot(env, os.path.join(out, "00-window.png"), geometry)
         screenshot(env, os.path.join(out, "00-screen.png"))
         say(f"screenshots saved in {out}")
 
@@ -222,8 +384,15 @@ def main():
             print(dump.stdout if dump.returncode == 0 else dump.stderr)
 
         say("now a silent run of the whole setup chain")
-        return silent_install(build, wine_run, minitool, rpdump, env)
+        # The product counts as uninstalled an hour ago: the thank-you page is left out.
+        set_uninstall_time(wine_run, env, 1)
+        code = silent_install(build, wine_run, minitool, rpdump, env, out)
+        say("now visible runs, clicked")
+        return visible_runs(build, wine_run, minitool, out, env) or code
     finally:
+        set_uninstall_time(wine_run, env, None)
+        # Nothing of the prefix outlives the demo's display.
+        subprocess.run([wine_run, "--end-all"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for proc in reversed(procs):
             proc.terminate()
             try:

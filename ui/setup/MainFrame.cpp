@@ -1,40 +1,22 @@
 #include "ui/setup/MainFrame.h"
 
-#include <shellapi.h>
-#include <shlobj.h>
+#include <windowsx.h>
 
+#include "base/AppSettings.h"
 #include "base/DebugLog.h"
 #include "report/Report.h"
 #include "setup/SetupReport.h"
 #include "setup/SystemCheck.h"
+#include "ui/setup/Environment.h"
+#include "ui/setup/MainFrameDisks.h"
+#include "ui/setup/ThankPageSkip.h"
 
 CMainFrame* g_mainFrame = nullptr;
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"NuvexMiniSetupFrame";
-constexpr int kWidth = 520;
-constexpr int kHeight = 340;
 constexpr int kReportKind = 0;
-
-constexpr uint32_t kItemCreated = 0x05002333;
-constexpr uint32_t kItemCreationSent = 0x0500233A;
-constexpr uint32_t kItemDownloadStarted = 0x0500232D;
-constexpr uint32_t kItemDownloadSucceeded = 0x0500232E;
-constexpr uint32_t kItemStartCount = 0x04001B5D;
-constexpr uint32_t kItemAverageSpeed = 0x04001B5E;
-constexpr uint32_t kItemSequenceStarted = 0x0500233F;
-constexpr uint32_t kItemDownloadUnfinished = 0x0500233E;
-constexpr uint32_t kItemInstallerSucceeded = 0x05002341;
-
-std::wstring DefaultDestinationFolder()
-{
-    wchar_t programFiles[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, TRUE)) return std::wstring();
-    return std::wstring(programFiles) + L"\\Nuvex Security\\Brisko";
-}
-
-bool IsSuccessCode(LPARAM code) { return code == kResultPackageReady || code == kResultPackageSigned; }
 
 ATOM RegisterFrameClass(WNDPROC proc)
 {
@@ -51,25 +33,54 @@ ATOM RegisterFrameClass(WNDPROC proc)
     return atom;
 }
 
+bool IsSupportedSystem()
+{
+    OSVERSIONINFOEXW version = {};
+    if (!Env().WindowsVersion(&version)) return false;
+    return IsSupportedWindowsVersion(version.dwMajorVersion, version.dwMinorVersion, version.wServicePackMajor,
+                                     version.wProductType, Env().ProcessorArchitecture());
+}
+
+// Moves `box` (a window rectangle) into `area` as far as it fits.
+RECT ClampInto(RECT box, const RECT& area)
+{
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+    if (box.right > area.right) box.left = area.right - width;
+    if (box.bottom > area.bottom) box.top = area.bottom - height;
+    if (box.left < area.left) box.left = area.left;
+    if (box.top < area.top) box.top = area.top;
+    box.right = box.left + width;
+    box.bottom = box.top + height;
+    return box;
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame() : CMainFrame(DownloadControlSeams()) {}
 
-CMainFrame::CMainFrame(const DownloadControlSeams& seams) : downloadControl(seams)
+CMainFrame::CMainFrame(const DownloadControlSeams& seams, IFrameDisks* disks)
+    : downloadControl(seams), disks_(disks ? *disks : SystemFrameDisks()), tray_(*this)
 {
+    HMODULE module = GetModuleHandleW(nullptr);
+    texts_.Load(module, Env().UserDefaultLangId());
+    if (!view_.Load(module)) DebugLog(L"some images of the window are missing");
+    view_.SetTexts(&texts_);
+    state_.langId = texts_.CurrentLangId();
+    state_.languageName = texts_.CurrentName();
     if (!downloadControl.InitWorkFolder()) openPanelAtStart_ = true;
 }
 
 CMainFrame::~CMainFrame()
 {
     if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
-    if (downloadUnfinished_) ReportMark(kItemDownloadUnfinished, kReportKind);
+    if (downloadUnfinished_) ReportMark(frame_items::kDownloadUnfinished, kReportKind);
 }
 
 HWND CMainFrame::Create(HWND parent, const RECT& rect, DWORD style, DWORD exStyle)
 {
     if (!RegisterFrameClass(&CMainFrame::WindowProc)) return nullptr;
-    return CreateWindowExW(exStyle, kClassName, L"Nuvex Brisko", style, rect.left, rect.top, rect.right, rect.bottom,
+    return CreateWindowExW(exStyle, kClassName, kMainFrameTitle, style, rect.left, rect.top, rect.right, rect.bottom,
                            parent, nullptr, GetModuleHandleW(nullptr), this);
 }
 
@@ -91,50 +102,60 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CREATE:
         OnCreate();
         return 0;
-    case WM_TIMER:
-        if (wParam == kSilentRetryTimer) {
-            KillTimer(hwnd_, kSilentRetryTimer);
-            StartDownloadSequence();
-        }
+    case WM_PAINT:
+        view_.Paint(hwnd_, state_);
         return 0;
+    case WM_ERASEBKGND:
+        return 1;  // the page covers the whole client area
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_SYSCOMMAND:
+        return OnSysCommand(wParam, lParam);
+    case WM_MOUSEMOVE:
+        OnMouseMove(lParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(lParam);
+        return 0;
+    case WM_LBUTTONUP:
+        OnLButtonUp(lParam);
+        return 0;
+    case WM_MOUSELEAVE:
+        OnMouseLeave();
+        return 0;
+    case WM_SETCURSOR:
+        if (OnSetCursor()) return TRUE;
+        break;
+    case WM_COMMAND:
+        if (tray_.OnCommand(wParam)) return 0;
+        break;
+    case kTrayCallbackMessage:
+        tray_.OnCallback(lParam);
+        return 0;
+    case WM_COPYDATA:
+        OnInstallerResult(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        return TRUE;
     case kMsgDownloadStarted:
         OnDownloadStarted();
         return 0;
     case kMsgDownloadProgress:
-        downloadPercent_ = int(lParam / 100);
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        OnDownloadProgress(lParam);
         return 0;
     case kMsgDownloadOver:
         OnDownloadOver(wParam, lParam);
         return 0;
     case kMsgInstallerStarting:
-        installing_ = true;
-        installPercent_ = 0;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        OnInstallerStarting();
         return 0;
     case kMsgInstallProgress:
-        if (installing_) {
-            installPercent_ = int(wParam);
-            InvalidateRect(hwnd_, nullptr, FALSE);
-        }
+        OnInstallProgress(wParam);
         return 0;
-    case WM_COPYDATA:
-        OnInstallerResult(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-        return TRUE;
     case kMsgInstallerEnded:
         OnInstallerEnded();
         return 0;
-    case WM_PAINT:
-        Paint();
-        return 0;
-    case WM_CLOSE:
-        DestroyWindow(hwnd_);
-        return 0;
     case WM_DESTROY:
-        KillTimer(hwnd_, kSilentRetryTimer);
-        RemovePropW(hwnd_, kMainFramePropName);
-        installHwndBlock_.Close();
-        PostQuitMessage(0);
+        OnDestroy();
         return 0;
     case WM_NCDESTROY: {
         HWND hwnd = hwnd_;
@@ -143,134 +164,157 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     default:
-        return DefWindowProcW(hwnd_, message, wParam, lParam);
+        break;
     }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 void CMainFrame::OnCreate()
 {
-    SetPropW(hwnd_, kMainFramePropName, reinterpret_cast<HANDLE>(1));
-    int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
-    SetWindowPos(hwnd_, nullptr, x, y, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    skipThankPage_ = ShouldSkipThankPage();
 
-    destinationFolder_ = DefaultDestinationFolder();
-    if (!destinationFolder_.empty() && GetFileAttributesW(destinationFolder_.c_str()) == INVALID_FILE_ATTRIBUTES)
-        SHCreateDirectoryExW(nullptr, (destinationFolder_ + L"\\").c_str(), nullptr);
+    tray_.SetSuppressed(traySuppressed);
+    tray_.LoadFrames(GetModuleHandleW(nullptr));
+    SetTimer(hwnd_, kArrowTimer, kArrowPeriodMs, nullptr);
+
+    ChooseFolderAtStart();
     if (!installHwndBlock_.Create(hwnd_)) DebugLog(L"MiniInstallHwnd not created (%lu)", GetLastError());
+    tray_.Create(hwnd_);
 
-    bool checksPass = StartChecksPass();
-    ReportMark(kItemCreated, kReportKind);
-    SendSetupReport();
-    ReportMark(kItemCreationSent, kReportKind);
-    if (!checksPass) return;
-    if (silent) PressInstall();
-}
+    ApplyWindowShape(kFrameHeight);
+    CentreWindow();
+    SetWindowLongPtrW(hwnd_, GWL_STYLE, GetWindowLongPtrW(hwnd_, GWL_STYLE) | WS_MINIMIZEBOX);
+    SetWindowTextW(hwnd_, kMainFrameTitle);
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"IDR_MAINFRAME");
+    if (icon) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SetPropW(hwnd_, kMainFramePropName, reinterpret_cast<HANDLE>(1));
 
-bool CMainFrame::StartChecksPass()
-{
-    bool pass = true;
-    if (!IsSupportedWindows()) {
-        DebugLog(L"this Windows is not supported");
-        pass = false;
+    RunStartChecks();
+    RecordCreationItems();
+
+    if (silent) {
+        // A silent run whose checks already closed it has nothing to install.
+        if (!closePosted_) PressInstall();
+    } else if (openPanelAtStart_ && state_.page == FramePage::Start) {
+        state_.noSpaceTip = true;
+        state_.installEnabled = false;
+        SetPanelExpanded(true);
     }
-    if (!IsUserAnAdmin()) {
-        DebugLog(L"not running as an administrator");
-        pass = false;
-    }
-    // A silent run has nobody to tell: it ends at once.
-    if (!pass && silent) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-    return pass;
+    Refresh();
 }
 
-void CMainFrame::PressInstall()
+void CMainFrame::ChooseFolderAtStart()
 {
-    StartDownloadSequence();
-    ReportMark(kItemSequenceStarted, kReportKind);
-}
-
-void CMainFrame::StartDownloadSequence()
-{
-    ++startCount_;
-    downloadPercent_ = 0;
-    InvalidateRect(hwnd_, nullptr, FALSE);
-    if (!downloadControl.BeginDownloads(hwnd_, GetUserDefaultUILanguage(), destinationFolder_) && silent) {
-        // The previous start is still winding down: a silent run tries again later.
-        SetTimer(hwnd_, kSilentRetryTimer, kSilentRetryDelayMs, nullptr);
-    }
-}
-
-void CMainFrame::OnDownloadStarted()
-{
-    if (downloadStartSeen_) return;
-    downloadStartSeen_ = true;
-    ReportMark(kItemDownloadStarted, kReportKind);
-    SendSetupReport();
-}
-
-void CMainFrame::OnDownloadOver(WPARAM averageSpeed, LPARAM code)
-{
-    if (IsSuccessCode(code)) {
-        downloadPercent_ = 100;
-        downloadUnfinished_ = false;
-        ReportMark(kItemDownloadSucceeded, kReportKind);
-        ReportSetInt(kItemStartCount, startCount_, kReportKind);
-        ReportSetInt(kItemAverageSpeed, int32_t(averageSpeed), kReportKind);
-        SendSetupReport();
-    } else {
-        downloadUnfinished_ = true;
-        DebugLog(L"download sequence failed with %ld", long(code));
+    DestinationChoice choice = ChooseDestinationFolder(disks_);
+    state_.folder = choice.folder;
+    state_.noSpaceTip = false;
+    if (choice.openPanel) {
+        openPanelAtStart_ = true;
         if (silent) {
-            SetTimer(hwnd_, kSilentRetryTimer, kSilentRetryDelayMs, nullptr);
-            return;
+            DebugLog(L"no drive has room for the product");
+            PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+            closePosted_ = true;
         }
-        downloadPercent_ = 0;
     }
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    if (!disks_.IsDirectory(state_.folder)) disks_.CreateFolder(state_.folder);
 }
 
-void CMainFrame::OnInstallerResult(const COPYDATASTRUCT* copyData)
+void CMainFrame::ApplyWindowShape(int height)
 {
-    InstallerResult result;
-    if (!ParseInstallerResult(copyData, &result)) return;
-    installerResult_ = result;
-    haveInstallerResult_ = true;
-    if (result.Succeeded()) {
-        ReportMark(kItemInstallerSucceeded, kReportKind);
-        installPercent_ = 100;
-        installDone_ = true;
-        installSucceeded_ = true;
-    } else if (silent) {
-        installDone_ = true;
+    SetWindowPos(hwnd_, nullptr, 0, 0, kFrameWidth, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    HRGN region = CreateRoundRectRgn(1, 1, kFrameWidth, height, 2, 2);
+    // The window owns the region from here on, also when the call fails.
+    if (region && !SetWindowRgn(hwnd_, region, TRUE)) DeleteObject(region);
+}
+
+void CMainFrame::CentreWindow()
+{
+    RECT box = {};
+    GetWindowRect(hwnd_, &box);
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    RECT centre = monitor.rcWork;
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &centre);
+
+    RECT placed = {};
+    placed.left = centre.left + ((centre.right - centre.left) - width) / 2;
+    placed.top = centre.top + ((centre.bottom - centre.top) - height) / 2;
+    placed.right = placed.left + width;
+    placed.bottom = placed.top + height;
+    placed = ClampInto(placed, monitor.rcWork);
+    SetWindowPos(hwnd_, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CMainFrame::RunStartChecks()
+{
+    if (!IsSupportedSystem()) {
+        DebugLog(L"this Windows is not supported");
+        EnterPage(FramePage::UnsupportedSystem);
+        if (silent) {
+            PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+            closePosted_ = true;
+        }
     }
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    if (!Env().IsUserAdmin()) {
+        DebugLog(L"not running as an administrator");
+        EnterPage(FramePage::NotAdmin);
+        if (silent) {
+            PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+            closePosted_ = true;
+        }
+    }
 }
 
-void CMainFrame::OnInstallerEnded()
+void CMainFrame::RecordCreationItems()
 {
-    installing_ = false;
-    // A visible run keeps the installer's failure on screen.
-    if (haveInstallerResult_ && !installDone_) return;
-    ShowWindow(hwnd_, SW_HIDE);
-    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    ReportMark(frame_items::kCreated, kReportKind);
+    SendSetupReport();
+    ReportMark(frame_items::kCreationSent, kReportKind);
 }
 
-void CMainFrame::Paint()
+void CMainFrame::OnDestroy()
 {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    HBRUSH background = CreateSolidBrush(RGB(0x1F, 0x5F, 0xB8));
-    FillRect(dc, &client, background);
-    DeleteObject(background);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    HFONT font = CreateFontW(-28, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Tahoma");
-    HGDIOBJ old = SelectObject(dc, font);
-    DrawTextW(dc, L"Nuvex Brisko", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    SelectObject(dc, old);
-    DeleteObject(font);
-    EndPaint(hwnd_, &ps);
+    KillTimer(hwnd_, kTrayAnimationTimerId);
+    KillTimer(hwnd_, kArrowTimer);
+    KillTimer(hwnd_, kSilentRetryTimer);
+    tray_.Destroy();
+    RemovePropW(hwnd_, kMainFramePropName);
+    PostQuitMessage(0);
+    installHwndBlock_.Close();
+}
+
+void CMainFrame::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kTrayAnimationTimerId:
+        tray_.OnAnimationTick();
+        break;
+    case kArrowTimer: {
+        state_.arrowFrame = (state_.arrowFrame + 1) % kArrowFrameCount;
+        RECT arrow = view_.ArrowBox();
+        InvalidateRect(hwnd_, &arrow, FALSE);
+        break;
+    }
+    case kSilentRetryTimer:
+        KillTimer(hwnd_, kSilentRetryTimer);
+        StartDownloadSequence();
+        break;
+    default:
+        break;
+    }
+}
+
+LRESULT CMainFrame::OnSysCommand(WPARAM wParam, LPARAM lParam)
+{
+    // While the setup works, closing only sends it to the background.
+    if ((wParam & 0xFFF0) == SC_CLOSE && state_.page == FramePage::Progress) {
+        HideToBackground();
+        return 0;
+    }
+    return DefWindowProcW(hwnd_, WM_SYSCOMMAND, wParam, lParam);
 }
