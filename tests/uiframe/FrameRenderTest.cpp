@@ -300,19 +300,22 @@ TEST_F(FrameRenderTest, FailurePagesPlaceIconTitleAndButtons) {
     }
 }
 
-TEST_F(FrameRenderTest, FailureTitleIsCentredOnTheIconInTahoma16WithItsDescenders) {
+TEST_F(FrameRenderTest, FailureTitleIsCentredOnTheIconAndNotCutToItsBox) {
     const RECT title = {268, 185, 448, 197};
     const RECT around = {268, 175, 448, 207};
     const UINT line = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
-    // Capitals with accents and a bar reach above and below the 12-pixel box in any font.
-    const std::wstring text = L"\u00C9chec | Unduhan gagal!";
+    // Stacked Thai marks and a capital with a ring and an acute reach above,
+    // Thai and Latin descenders below the 12-pixel box, whatever the font.
+    const std::wstring text = L"\u01FA\u0E1B\u0E31\u0E49 \u0E0E\u0E0F Unduhan gagal!";
     auto texts = MakeTexts({{IDS_DownloadFail, text}});
     auto view = MakeView(texts.get());
     auto canvas = Render(*view, OnPage(FramePage::DownloadFailed));
     auto expected = RenderText(title, text, RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line | DT_NOCLIP);
     EXPECT_TRUE(SameIn(*canvas, *expected, around));
-    // The bar and the g's reach below the icon's bottom edge.
-    EXPECT_GT(InkCount(*canvas, RECT{268, 197, 448, 203}, kBackground), 0);
+    // The marks reach beyond the icon's edges: the title is not cut to its box.
+    EXPECT_GT(InkCount(*canvas, RECT{268, 175, 448, 185}, kBackground) +
+                  InkCount(*canvas, RECT{268, 197, 448, 203}, kBackground),
+              0);
     auto clipped = RenderText(title, text, RGB(0xFF, 0xCC, 0x8F), kBackground, 16, FW_NORMAL, line);
     EXPECT_FALSE(SameIn(*canvas, *clipped, around));
 }
