@@ -33,6 +33,9 @@ import time
 import urllib.request
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from stamping import stamp_local  # noqa: E402
+
 SERVERS = os.path.join(ROOT, "tests", "servers")
 
 MANIFEST = """<?xml version="1.0" encoding="utf-8"?>
@@ -100,17 +103,8 @@ def pixels(env, geometry):
 
 
 def stamp(minitool, program, folder, download, stats):
-    settings = subprocess.run([minitool, "show", program], capture_output=True, text=True, check=True).stdout
-    settings = re.sub(r"(?m)^ReportURLMini=.*$",
-                      lambda _: f"ReportURLMini=http://{stats}/cgi-bin-py/mini_install_statistic_info.cgi", settings)
-    settings = re.sub(r"(?m)^VERSION_INFO_URL=.*$",
-                      lambda _: f"VERSION_INFO_URL=http://{download}/files/%snewver%s.xml", settings)
-    text = os.path.join(folder, "settings.txt")
-    with open(text, "w", encoding="utf-8", newline="") as f:
-        f.write(settings)
-    copy = os.path.join(folder, "MiniSetup.exe")
-    subprocess.run([minitool, "stamp", program, text, copy], check=True)
-    return copy
+    return stamp_local(minitool, program, os.path.join(folder, "MiniSetup.exe"),
+                       f"http://{download}/files/%snewver%s.xml", stats)
 
 
 def silent_install(build, wine_run, minitool, rpdump, env, out):

@@ -33,12 +33,10 @@ restart, a statistics outage, a full disk) never touches another.
 import argparse
 import hashlib
 import os
-import random
 import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import queue
 import threading
 import time
@@ -48,9 +46,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests"))
 sys.path.insert(0, HERE)
-from run_with_server import start_server, stop_server  # noqa: E402
 from faults_servers import DownloadServer, StatsServer  # noqa: E402
-from faults_watch import ReportFolderWatch, end_processes, prefix_processes, queue_entries  # noqa: E402
+from stamping import stamp_local  # noqa: E402
+from faults_watch import ReportFolderWatch, end_processes, prefix_processes  # noqa: E402
 
 PACKAGE_NAME = "BriskoSetup"
 VERSION = "3.6.9.9"
@@ -273,20 +271,8 @@ class Lane:
     def stamp(self):
         minitool = os.path.join(self.build, "host", "bin", "minitool")
         program = os.path.join(self.build, "bin", "MiniSetup.exe")
-        settings = subprocess.run([minitool, "show", program], capture_output=True, text=True, check=True).stdout
-        lines = []
-        for line in settings.splitlines():
-            if line.startswith("ReportURLMini="):
-                line = f"ReportURLMini=http://{self.stats.address}/cgi-bin-py/mini_install_statistic_info.cgi"
-            elif line.startswith("VERSION_INFO_URL="):
-                line = "VERSION_INFO_URL=http://127.0.0.1:1/%snewver%s.xml"
-            lines.append(line)
-        text = os.path.join(self.folder, "settings.txt")
-        with open(text, "w", encoding="utf-8", newline="") as f:
-            f.write("\r\n".join(lines) + "\r\n")
-        copy = os.path.join(self.folder, self.copy_name + ".exe")
-        subprocess.run([minitool, "stamp", program, text, copy], check=True, stdout=subprocess.DEVNULL)
-        return copy
+        return stamp_local(minitool, program, os.path.join(self.folder, self.copy_name + ".exe"),
+                           report=self.stats.address)
 
     def helper_digest(self, text):
         """The manifest digest as the program's own code computes it."""

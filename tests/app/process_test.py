@@ -6,33 +6,17 @@ manifest to a closed port. The copy is placed next to the test program as
 MiniSetupLocal.exe and removed afterwards; no run sends anything elsewhere."""
 import argparse
 import os
-import re
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from stamping import stamp_local  # noqa: E402
 
 COPY_NAME = "MiniSetupLocal.exe"
 
 
 def stamp(minitool, program, server, copy):
-    settings = subprocess.run([minitool, "show", program], capture_output=True, text=True, check=True).stdout
-    report_url = f"http://{server}/cgi-bin-py/mini_install_statistic_info.cgi"
-    replaced = {"ReportURLMini": report_url, "VERSION_INFO_URL": "http://127.0.0.1:1/%snewver%s.xml"}
-    for key, value in replaced.items():
-        settings, count = re.subn(rf"(?m)^{key}=.*$", lambda _: f"{key}={value}", settings)
-        if count != 1:
-            raise SystemExit(f"process_test: the settings text has {count} {key} lines")
-    text = copy + ".settings.txt"
-    with open(text, "w", encoding="utf-8", newline="") as f:
-        f.write(settings)
-    try:
-        subprocess.run([minitool, "stamp", program, text, copy], check=True)
-    finally:
-        os.remove(text)
-    shown = subprocess.run([minitool, "show", copy], capture_output=True, text=True, check=True).stdout
-    if ".example" in "".join(line for line in shown.splitlines()
-                             if line.startswith(("ReportURLMini=", "VERSION_INFO_URL="))):
-        raise SystemExit("process_test: the stamped copy still points at .example hosts")
-
+    stamp_local(minitool, program, copy, report=server)
 
 def main():
     parser = argparse.ArgumentParser()

@@ -8,7 +8,6 @@ MINISETUP_STATS_SERVER."""
 import argparse
 import json
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -16,26 +15,15 @@ import tempfile
 import time
 import urllib.request
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from stamping import stamp_local  # noqa: E402
+
 START_ITEMS = ["0x04001B5A", "0x04001B5C", "0x0200000B", "0x04001B70", "0x04001B63"]
 CHANNEL_ITEM = "0x02000001"
 
 
 def stamped_copy(minitool, program, server, folder):
-    settings = subprocess.run([minitool, "show", program], capture_output=True, text=True, check=True).stdout
-    report_url = f"http://{server}/cgi-bin-py/mini_install_statistic_info.cgi"
-    settings = re.sub(r"(?m)^ReportURLMini=.*$", lambda _: "ReportURLMini=" + report_url, settings)
-    settings = re.sub(r"(?m)^VERSION_INFO_URL=.*$", lambda _: "VERSION_INFO_URL=http://127.0.0.1:1/%snewver%s.xml",
-                      settings)
-    text = os.path.join(folder, "settings.txt")
-    with open(text, "w", encoding="utf-8", newline="") as f:
-        f.write(settings)
-    copy = os.path.join(folder, "MiniSetup.exe")
-    subprocess.run([minitool, "stamp", program, text, copy], check=True)
-    shown = subprocess.run([minitool, "show", copy], capture_output=True, text=True, check=True).stdout
-    if report_url not in shown:
-        raise SystemExit("the stamped copy does not carry the report address")
-    return copy
-
+    return stamp_local(minitool, program, os.path.join(folder, "MiniSetup.exe"), report=server)
 
 def read_uploads(server, rpdump):
     """Returns (error, items seen, channel values, number of uploads)."""

@@ -30,6 +30,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TESTS = os.path.dirname(HERE)
 sys.path.insert(0, TESTS)
 from run_with_server import start_server  # noqa: E402
+from stamping import stamp_local  # noqa: E402
 
 sys.path.insert(0, HERE)
 from add_full_section import add_full_section  # noqa: E402
@@ -91,18 +92,7 @@ RUN_NAME = f"MiniSetup-{os.getpid()}{int(time.time()) % 100000}"
 
 
 def stamped_copy(minitool, program, stats, folder, name=RUN_NAME + ".exe"):
-    settings = subprocess.run([minitool, "show", program], capture_output=True, text=True, check=True).stdout
-    report_url = f"http://{stats}/cgi-bin-py/mini_install_statistic_info.cgi"
-    settings = re.sub(r"(?m)^ReportURLMini=.*$", lambda _: "ReportURLMini=" + report_url, settings)
-    settings = re.sub(r"(?m)^VERSION_INFO_URL=.*$", lambda _: "VERSION_INFO_URL=http://127.0.0.1:1/%snewver%s.xml",
-                      settings)
-    text = os.path.join(folder, "settings.txt")
-    with open(text, "w", encoding="utf-8", newline="") as f:
-        f.write(settings)
-    copy = os.path.join(folder, name)
-    subprocess.run([minitool, "stamp", program, text, copy], check=True)
-    return copy
-
+    return stamp_local(minitool, program, os.path.join(folder, name), report=stats)
 
 def manifest_text(fields, list_md5):
     f = fields

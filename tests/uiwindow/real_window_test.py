@@ -23,6 +23,9 @@ import tempfile
 import time
 import urllib.request
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from stamping import stamp_local  # noqa: E402
+
 TITLE = "Nuvex Brisko"
 WIDTH, HEIGHT, EXPANDED_HEIGHT = 620, 340, 387
 # Client points of the controls clicked (the window has no frame).
@@ -38,20 +41,7 @@ def say(text):
 
 def stamp(minitool, program, copy, manifest_url, report_url=CLOSED_PORT_REPORTS):
     """A copy of the program whose settings name only local addresses."""
-    settings = subprocess.run([minitool, "show", program], capture_output=True, text=True, check=True).stdout
-    for key, value in {"ReportURLMini": report_url, "VERSION_INFO_URL": manifest_url}.items():
-        settings, count = re.subn(rf"(?m)^{key}=.*$", lambda _: f"{key}={value}", settings)
-        if count != 1:
-            raise SystemExit(f"FAIL: the settings text has {count} {key} lines")
-    text = copy + ".settings.txt"
-    with open(text, "w", encoding="utf-8", newline="") as f:
-        f.write(settings)
-    try:
-        subprocess.run([minitool, "stamp", program, text, copy], check=True)
-    finally:
-        os.remove(text)
-    return copy
-
+    return stamp_local(minitool, program, copy, manifest_url, report_url)
 
 class Program:
     """One run of the program under wine-run, ended by stop() in any case."""
