@@ -93,8 +93,9 @@ TEST(NewGuidId, Has32HexCharacters)
     ASSERT_EQ(32u, id.size());
     for (size_t i = 0; i < id.size(); ++i) {
         ASSERT_TRUE(std::isxdigit(static_cast<unsigned char>(id[i]))) << id;
-        if (std::isalpha(static_cast<unsigned char>(id[i])))
+        if (std::isalpha(static_cast<unsigned char>(id[i]))) {
             EXPECT_EQ(i >= 12 && i < 16, std::islower(static_cast<unsigned char>(id[i])) != 0) << id;
+        }
     }
     EXPECT_NE(id, NewGuidId());
 }

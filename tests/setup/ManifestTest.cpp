@@ -98,13 +98,14 @@ TEST(ManifestParse, UnreadableManifestsLeaveTheRecordAlone)
             s += "<a>";
         return s;
     }();
+    static const char kNulInside[] = "<update_info md5=\"a\">\0<item name=\"a\" url=\"http://h/\"/></update_info>";
     const std::string cases[] = {
         "",
         "not xml at all",
         "<update_info md5=\"a\"",
         "<update_info><item name=\"a\" url=\"http://h/\"></update_info>",
         "<update_info><item name=\"a\" url=\"http://h/\"/>",
-        std::string("<update_info md5=\"a\">\0<item name=\"a\" url=\"http://h/\"/></update_info>", 70),
+        std::string(kNulInside, sizeof(kNulInside) - 1),
         "<config><item name=\"a\" url=\"http://h/\"/></config>",
         "<update_info md5=\"a\"/>",
         "<update_info md5=\"a\"><items name=\"a\" url=\"http://h/\"/></update_info>",
