@@ -1,5 +1,7 @@
 #include "PeResources.h"
 
+#include "SettingsText.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -52,16 +54,7 @@ std::string Utf16ToUtf8(const uint8_t* p, size_t units)
             }
         }
         if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-        if (c < 0x80) {
-            out.push_back(char(c));
-        } else if (c < 0x800) {
-            out += {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
-        } else if (c < 0x10000) {
-            out += {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
-        } else {
-            out += {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)), char(0x80 | ((c >> 6) & 0x3F)),
-                    char(0x80 | (c & 0x3F))};
-        }
+        AppendUtf8(out, c);
     }
     return out;
 }

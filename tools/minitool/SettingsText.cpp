@@ -22,19 +22,6 @@ std::string Trim(const std::string& s)
     return s.substr(first, s.find_last_not_of(blanks) - first + 1);
 }
 
-void AppendUtf8(std::string& out, uint32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(char(c));
-    } else if (c < 0x800) {
-        out += {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
-    } else if (c < 0x10000) {
-        out += {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
-    } else {
-        out += {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)), char(0x80 | ((c >> 6) & 0x3F)),
-                char(0x80 | (c & 0x3F))};
-    }
-}
 
 bool Utf16ToUtf8(const std::vector<uint8_t>& raw, size_t start, bool bigEndian, std::string& utf8, std::string& error)
 {
@@ -88,6 +75,20 @@ const RequiredKey kRequiredKeys[] = {
 };
 
 }  // namespace
+
+void AppendUtf8(std::string& out, uint32_t c)
+{
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out += {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+        out += {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+    } else {
+        out += {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)), char(0x80 | ((c >> 6) & 0x3F)),
+                char(0x80 | (c & 0x3F))};
+    }
+}
 
 bool SettingsFileToUtf8(const std::vector<uint8_t>& raw, std::string& utf8, std::string& error)
 {

@@ -8,6 +8,9 @@
 
 namespace minitool {
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, uint32_t c);
+
 // The text of a settings file as UTF-8. UTF-8 (with or without BOM),
 // UTF-16LE and UTF-16BE (with BOM, or recognised by the zero bytes of an
 // ASCII first character) are accepted; zero code units at the very end (as
