@@ -1,30 +1,34 @@
 #!/usr/bin/env python3
-"""make demo: runs MiniSetup under Wine against local servers.
+"""make demo: whole setups of MiniSetup under Wine against local servers.
 
-Starts a private X display, the download test server (serving a manifest) and
-the statistics test server, points a copy of the program at them (its settings
-area is rewritten with minitool stamp), runs it, takes screenshots of its
-window, closes it and prints what the statistics server received, decoded by
-rpdump. Screenshots go to <build>/demo/.
+Each run gets its own download test server (manifest and package) and
+statistics test server, and a copy of the program whose settings name them
+(minitool stamp). The package is DemoInstaller with trailing data, so it is
+fetched over several channels, checked against the manifest's digest and
+started with the installer command line, which it writes down.
 
-Then a silent run installs for real: the manifest and an 8 MiB package (the
-DemoInstaller with trailing data) come from the download test server, the
-package is checked and DemoInstaller is started with the installer command
-line; the demo prints the command line it received, the exit code, the
-download's channels and the report items.
+  1. An interactive setup on a private X display: Install is clicked with
+     xdotool; the start page, the download and the installer's progress are
+     photographed.
+  2. A silent setup ("/S").
+  3. The custom panel and the language pop-up, in Thai.
+  4. An installer that fails: its own message on the failure page, then Close.
+  5. A download server that is gone: the download failure page.
 
-Last, visible runs are clicked through with xdotool and photographed into
-<build>/demo/: the start page, the open custom panel in Thai, the language
-pop-up, the progress page mid-download, the installer's progress and the
-failure page of a run whose download server was stopped. The thank-you page is
-left out (the product counts as uninstalled an hour ago), so no browser opens.
+For the two setups the demo prints an account: manifest address, package size,
+channels used, average speed, digest check, the command line DemoInstaller
+received, the exit code and the report items the statistics server received
+(decoded with rpdump). Screenshots and index.html, which shows them in order
+with the accounts, go to <build>/demo/. The product counts as uninstalled an
+hour ago during the demo, so no thank-you page (and no browser) opens.
+Everything the demo starts, it stops.
 
 Where this machine cannot run 32-bit programs, the demo runs the 64-bit build
-of the same sources (<build>/x64), made the way scripts/run-tests makes it."""
+of the same sources (scripts/runnable-build picks it)."""
 import argparse
+import glob
 import json
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -34,28 +38,264 @@ import urllib.request
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "setupflow"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "uiwindow"))
+import program_flow_test as flow  # noqa: E402
+import real_window_test as ui  # noqa: E402
+from demo_account import Account, decode_packages, item_rows, say, write_page  # noqa: E402
 from stamping import stamp_local  # noqa: E402
 
-SERVERS = os.path.join(ROOT, "tests", "servers")
-
-MANIFEST = """<?xml version="1.0" encoding="utf-8"?>
-<config>
-  <version>4.0.0.1</version>
-</config>
-"""
+TARGETS = ["MiniSetup", "DemoInstaller", "setupflow_manifest_digest", "host_tools"]
+# Client point of the Close button on the failure pages.
+CLOSE_BUTTON = (553, 304)
 
 
-def say(text):
-    print(f"demo: {text}", flush=True)
+class Tools:
+    def __init__(self, build):
+        self.build = build
+        self.wine_run = os.path.join(build, "wine-run")
+        self.digest = os.path.join(build, "bin", "setupflow_manifest_digest.exe")
+        self.minitool = os.path.join(build, "host", "bin", "minitool")
+        self.rpdump = os.path.join(build, "host", "bin", "rpdump")
+        self.program = os.path.join(build, "bin", "MiniSetup.exe")
+        self.installer = os.path.join(build, "bin", "DemoInstaller.exe")
 
 
-def start_server(name, *extra):
-    proc = subprocess.Popen([sys.executable, os.path.join(SERVERS, f"{name}_server.py"), "--port", "0", *extra],
-                            stdout=subprocess.PIPE, text=True)
-    line = proc.stdout.readline().strip()
-    if not line.startswith("LISTENING "):
-        raise SystemExit(f"demo: {name} server did not start")
-    return proc, line.split(" ", 1)[1]
+class Stage:
+    """One run's servers, package, manifest and stamped program copy."""
+
+    def __init__(self, tools, out, name, extra_mib, channels, rate=None):
+        self.tools = tools
+        self.name = name
+        self.work = tempfile.mkdtemp(prefix=f"minisetup-{name}-", dir=out)
+        self.root = os.path.join(self.work, "served")
+        os.makedirs(self.root)
+        self.servers = flow.Servers(self.root)
+        package = os.path.join(self.root, "package.exe")
+        with open(tools.installer, "rb") as f:
+            self.data = f.read() + os.urandom(extra_mib * 1024 * 1024)
+        with open(package, "wb") as f:
+            f.write(self.data)
+        self.fields = flow.package_fields(self.servers, package)
+        self.fields["thread"] = str(channels)
+        if rate:
+            # The program's own query lands in the last parameter.
+            self.fields["url"] += f"?id={name}&rate={rate}&from="
+        self.stats_id = name if rate else "default"
+        flow.write_manifest(tools, self.root, "newver.xml", self.fields)
+        self.manifest_url = self.servers.files_url("newver.xml")
+        self.stem = f"MiniSetup-{name}"
+        self.copy = stamp_local(tools.minitool, tools.program, os.path.join(self.work, self.stem + ".exe"),
+                                self.manifest_url, self.servers.stats)
+        self.cmdline_file = os.path.join(self.work, "cmdline.txt")
+        for marker in flow.install_markers(tools):
+            if os.path.exists(marker):
+                os.remove(marker)  # what this run installs, and only that, is shown
+
+    def served(self):
+        with urllib.request.urlopen(f"http://{self.servers.download}/stats?id={self.stats_id}",
+                                    timeout=10) as answer:
+            return json.load(answer)
+
+    def report_rows(self):
+        """The decoded report items of this run, once the uploads have settled."""
+        packages, seen = [], -1
+        for _ in range(20):
+            packages = decode_packages(self.tools.rpdump, self.servers.received(), self.stem)
+            if packages and len(packages) == seen:
+                break
+            seen = len(packages)
+            time.sleep(0.5)
+        return item_rows(packages), len(packages)
+
+    def stop(self):
+        self.servers.stop()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+def tell_setup(account, stage, code):
+    """The facts of a finished setup run and the report items it uploaded."""
+    rows, packages = stage.report_rows()
+    account.report(rows, packages)
+    fields = stage.fields
+    account.fact("manifest address", stage.manifest_url)
+    account.fact("package", f"{len(stage.data)} bytes, version {fields['version']}, md5 {fields['md5']}")
+    served = stage.served()
+    account.fact("channels used", f"{account.value('0x04001B61')} (the manifest allows {fields['thread']}; "
+                                  f"at most {served.get('max_concurrent')} connections at once on the server, "
+                                  f"{served.get('get')} requests, {served.get('bytes')} body bytes)")
+    account.fact("average speed", f"{account.value('0x04001B5E')} KiB/s over {account.value('0x04001B62')} s")
+    computed = account.value("0x04001B69")
+    verdict = "passed" if computed == fields["md5"] else "FAILED"
+    account.fact("digest check", f"{verdict}: computed {computed}, manifest {fields['md5']}")
+    cmdline = flow.read_cmdline(stage.cmdline_file)
+    account.fact("DemoInstaller received", cmdline or "nothing: the installer was not started")
+    account.fact("exit code", f"{code} (the installer's own)" if cmdline else code)
+    marker = next((m for m in flow.install_markers(stage.tools) if os.path.exists(m)), None)
+    account.fact("installed into", os.path.dirname(marker) if marker else "nothing installed")
+    return 0 if code == 0 and cmdline and verdict == "passed" else 1
+
+
+class Screen:
+    """The demo's display: starts programs on it and photographs their window."""
+
+    def __init__(self, tools, out, env):
+        self.tools = tools
+        self.out = out
+        self.env = env
+
+    def start(self, stage, lang="en_US.UTF-8", args=()):
+        # Wine takes the user's language from LANG; LC_ALL would override it.
+        run_env = {k: v for k, v in self.env.items() if k not in ("LC_ALL", "LC_MESSAGES")}
+        run_env["LANG"] = lang
+        run_env[flow.CMDLINE_ENV] = flow.windows_path(stage.cmdline_file)
+        program = ui.Program(self.tools.wine_run, stage.copy, args=args, env=run_env)
+        wid = ui.find_window(env=self.env)
+        if wid is None:
+            program.stop()
+            raise SystemExit("demo: the setup window did not appear")
+        time.sleep(1.5)
+        return program, wid
+
+    def shot(self, account, wid, name, caption, height=None):
+        x, y, w, h = ui.geometry(wid, self.env)
+        raw = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True).stdout
+        path = os.path.join(self.out, name)
+        subprocess.run(["convert", "xwd:-", "-crop", f"{w}x{height or h}+{x}+{y}", "+repage", path],
+                       input=raw, check=True)
+        account.shot(path, caption)
+
+    def pixels(self, wid):
+        x, y, w, h = ui.geometry(wid, self.env)
+        raw = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True).stdout
+        return subprocess.run(["convert", "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "rgb:-"], input=raw,
+                              capture_output=True).stdout
+
+    def click(self, wid, point):
+        ui.click(wid, point, self.env)
+
+
+def interactive_setup(tools, out, screen):
+    account = Account("An interactive setup: Install clicked")
+    stage = Stage(tools, out, "click", extra_mib=6, channels=3, rate=250000)
+    program = None
+    try:
+        program, wid = screen.start(stage)
+        screen.shot(account, wid, "01-start.png", "the start page")
+        screen.click(wid, ui.INSTALL)
+        size = len(stage.data)
+        ui.wait_for(lambda: stage.served().get("bytes", 0) > size * 0.4, 60)
+        screen.shot(account, wid, "02-progress-download.png", "the package download, three channels")
+        ui.wait_for(lambda: stage.served().get("bytes", 0) >= size, 60)
+        time.sleep(1.6)
+        if program.running():
+            screen.shot(account, wid, "03-progress-install.png", "the installer's own progress")
+        code = program.proc.wait(timeout=180)
+        program = None
+        return account, tell_setup(account, stage, code)
+    finally:
+        if program:
+            program.stop()
+        stage.stop()
+
+
+def silent_setup(tools, out):
+    account = Account('A silent setup: "/S"')
+    stage = Stage(tools, out, "silent", extra_mib=8, channels=4, rate=1000000)
+    try:
+        say(f'running: {os.path.basename(stage.copy)} /S "{flow.PASS_THROUGH}" /newverurl={stage.manifest_url}')
+        start = time.time()
+        code = flow.run_program(tools, stage.copy, stage.manifest_url, stage.cmdline_file, timeout=300)
+        account.fact("run time", f"{time.time() - start:.1f} s")
+        return account, tell_setup(account, stage, code)
+    finally:
+        stage.stop()
+
+
+def panel_and_languages(tools, out, screen):
+    account = Account("The custom panel and the language pop-up, in Thai")
+    stage = Stage(tools, out, "thai", extra_mib=0, channels=1)
+    program = None
+    try:
+        program, wid = screen.start(stage, lang="th_TH.UTF-8")
+        screen.click(wid, ui.CUSTOM_LINK)
+        ui.wait_for(lambda: ui.geometry(wid, screen.env)[3] == ui.EXPANDED_HEIGHT, 10)
+        time.sleep(0.8)
+        screen.shot(account, wid, "04-panel-thai.png", "the custom panel: folder and language")
+        screen.click(wid, ui.LANGUAGE_BUTTON)
+        time.sleep(1.0)
+        screen.shot(account, wid, "05-language-popup.png", "the language pop-up", height=520)
+        return account, 0
+    finally:
+        if program:
+            program.stop()
+        stage.stop()
+
+
+def wait_for_change(screen, wid, timeout):
+    """Waits until the window's picture changes (a page was entered)."""
+    before = screen.pixels(wid)
+    return ui.wait_for(lambda: screen.pixels(wid) != before, timeout)
+
+
+def end_with_close(account, screen, program, wid):
+    screen.click(wid, CLOSE_BUTTON)
+    try:
+        code = program.proc.wait(timeout=60)
+        account.fact("Close clicked", f"the program ended with exit code {code}")
+        return code
+    except subprocess.TimeoutExpired:
+        account.fact("Close clicked", "the program did not end within a minute")
+        return None
+
+
+def failing_installer(tools, out, screen):
+    account = Account("An installer that fails")
+    stage = Stage(tools, out, "fail", extra_mib=1, channels=2)
+    program = None
+    try:
+        program, wid = screen.start(stage, args=(flow.FAIL_SWITCH,))
+        screen.click(wid, ui.INSTALL)
+        ui.wait_for(lambda: os.path.exists(stage.cmdline_file), 120)
+        account.fact("DemoInstaller received", flow.read_cmdline(stage.cmdline_file))
+        time.sleep(4)
+        screen.shot(account, wid, "06-install-failed.png", "the installer's failure and its own message")
+        code = end_with_close(account, screen, program, wid)
+        program = None if code is not None else program
+        if code == flow.FAILURE_EXIT_STATUS:
+            account.fact("exit code", f"{code}: the installer's 1603, of which Linux shows the low eight bits")
+        return account, 0 if code == flow.FAILURE_EXIT_STATUS else 1
+    finally:
+        if program:
+            program.stop()
+        stage.stop()
+
+
+def server_gone(tools, out, screen):
+    account = Account("A download server that is gone")
+    stage = Stage(tools, out, "gone", extra_mib=0, channels=1)
+    program = None
+    try:
+        program, wid = screen.start(stage)
+        stage.servers.procs[0].terminate()
+        stage.servers.procs[0].wait(timeout=10)
+        start = time.time()
+        screen.click(wid, ui.INSTALL)
+        time.sleep(3)
+        # The progress page stands still until the engine gives up; then the page changes.
+        if not wait_for_change(screen, wid, 240):
+            account.fact("failure page", "did not come within four minutes")
+        else:
+            account.fact("failure page", f"shown {time.time() - start:.0f} s after Install")
+        time.sleep(1.0)
+        screen.shot(account, wid, "07-download-failed.png", "the download failure page")
+        rows, packages = stage.report_rows()
+        account.report(rows, packages)
+        return account, 0
+    finally:
+        if program:
+            program.stop()
+        stage.stop()
 
 
 def start_display():
@@ -70,131 +310,6 @@ def start_display():
     raise SystemExit("demo: no free X display")
 
 
-def find_window(env, title, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=env, capture_output=True, text=True).stdout
-        for line in tree.splitlines():
-            if f'"{title}"' in line:
-                match = re.search(r"(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)", line)
-                if match:
-                    w, h, x, y = (int(v) for v in match.groups())
-                    if w > 50 and h > 50:
-                        return w, h, x, y
-        time.sleep(0.3)
-    return None
-
-
-def screenshot(env, path, geometry=None):
-    raw = subprocess.run(["xwd", "-root", "-silent"], env=env, capture_output=True).stdout
-    cmd = ["convert", "xwd:-"]
-    if geometry:
-        w, h, x, y = geometry
-        cmd += ["-crop", f"{w}x{h}+{x}+{y}", "+repage"]
-    subprocess.run(cmd + [path], input=raw, check=True)
-
-
-def pixels(env, geometry):
-    """The raw colours of a part of the screen, for telling two moments apart."""
-    x, y, w, h = geometry
-    raw = subprocess.run(["xwd", "-root", "-silent"], env=env, capture_output=True).stdout
-    return subprocess.run(["convert", "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "rgb:-"], input=raw,
-                          capture_output=True).stdout
-
-
-def stamp(minitool, program, folder, download, stats):
-    return stamp_local(minitool, program, os.path.join(folder, "MiniSetup.exe"),
-                       f"http://{download}/files/%snewver%s.xml", stats)
-
-
-def silent_install(build, wine_run, minitool, rpdump, env, out):
-    """A silent run of the whole chain: manifest, package over several channels,
-    digest check, DemoInstaller started with the real command line."""
-    sys.path.insert(0, os.path.join(ROOT, "tests", "setupflow"))
-    import program_flow_test as flow
-
-    class Tools:
-        pass
-
-    tools = Tools()
-    tools.wine_run = wine_run
-    tools.digest = os.path.join(build, "bin", "setupflow_manifest_digest.exe")
-    tools.rpdump = rpdump
-    work = tempfile.mkdtemp(prefix="minisetup-silent-", dir=out)
-    root = os.path.join(work, "served")
-    os.makedirs(root)
-    servers = flow.Servers(root)
-    try:
-        # DemoInstaller with 8 MiB of trailing data: the package is split into
-        # 1 MiB blocks, so the engine fetches it over several channels.
-        package = os.path.join(root, "package.exe")
-        with open(os.path.join(build, "bin", "DemoInstaller.exe"), "rb") as f:
-            data = f.read()
-        data += os.urandom(8 * 1024 * 1024)
-        with open(package, "wb") as f:
-            f.write(data)
-        fields = flow.package_fields(servers, package)
-        fields["thread"] = "4"
-        list_md5 = flow.write_manifest(tools, root, "newver.xml", fields)
-        manifest_url = servers.files_url("newver.xml")
-        say(f"manifest {manifest_url}: version {fields['version']}, package {fields['url']}, "
-            f"{len(data)} bytes, md5 {fields['md5']}, self-check digest {list_md5}")
-        copy = flow.stamped_copy(minitool, os.path.join(build, "bin", "MiniSetup.exe"), servers.stats, work)
-        cmdline_file = os.path.join(work, "cmdline.txt")
-        say(f"running: MiniSetup.exe /S \"{flow.PASS_THROUGH}\" /newverurl={manifest_url}")
-        start = time.time()
-        code = flow.run_program(tools, copy, manifest_url, cmdline_file, timeout=300)
-        say(f"MiniSetup ended after {time.time() - start:.1f} s with exit code {code} (the installer's own)")
-        cmdline = flow.read_cmdline(cmdline_file)
-        say(f"DemoInstaller received: {cmdline}")
-        with urllib.request.urlopen(f"http://{servers.download}/stats?id=default") as answer:
-            stats = json.load(answer)
-        say(f"download server: {stats.get('get')} GET requests, at most {stats.get('max_concurrent')} at once, "
-            f"{stats.get('bytes')} body bytes")
-        prefix = os.path.join(build, "wineprefix", "drive_c")
-        for folder in ("Program Files (x86)", "Program Files"):
-            target = os.path.join(prefix, folder, "Nuvex Security", "Brisko", fields["version"])
-            if os.path.isdir(target):
-                say(f"installed into {target}: {sorted(os.listdir(target))}")
-                break
-        time.sleep(1)
-        items = flow.collect_items(tools, servers)
-        names = {"0x04001B6F": "manifest request", "0x04001B6E": "manifest self-check digest",
-                 "0x04001B64": "version", "0x04001B67": "package request", "0x04001B68": "user agent",
-                 "0x04001B69": "package digest", "0x04001B6A": "package size", "0x04001B61": "channels",
-                 "0x04001B62": "seconds", "0x04001B5F": "package host", "0x05002330": "installer started",
-                 "0x05002341": "installer succeeded", "0x04001B60": "failures"}
-        for key, name in names.items():
-            say(f"report {key} ({name}): {items.get(key)}")
-        return 0 if code == 0 and cmdline else 1
-    finally:
-        servers.stop()
-        shutil.rmtree(work, ignore_errors=True)
-
-
-def runnable_build(build):
-    """The build folder whose programs Wine can run here: the given one, or
-    its 64-bit twin where the kernel cannot run 32-bit programs."""
-    try:
-        if subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode == 0:
-            return build
-    except OSError:
-        pass  # "Exec format error": no 32-bit programs on this kernel
-    twin = os.path.join(build, "x64")
-    say("this kernel cannot run 32-bit programs: the demo runs the 64-bit build of the same sources "
-        f"({twin})")
-    subprocess.run([os.path.join(ROOT, "scripts", "bootstrap-deps")], check=True,
-                   env=dict(os.environ, MINISETUP_ARCH="x86_64"))
-    subprocess.run(["cmake", "-S", ROOT, "-B", twin,
-                    f"-DCMAKE_TOOLCHAIN_FILE={os.path.join(ROOT, 'cmake', 'toolchain-mingw64.cmake')}",
-                    "-DCMAKE_BUILD_TYPE=Release",
-                    f"-DMINISETUP_DEPS_PREFIX={os.path.join(ROOT, 'build', 'deps-x64', 'prefix')}"],
-                   check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", twin, "-j", str(os.cpu_count() or 2), "--target", "MiniSetup",
-                    "DemoInstaller", "setupflow_manifest_digest", "host_tools"], check=True)
-    return twin
-
-
 def set_uninstall_time(wine_run, env, hours_ago):
     """Makes the product count as uninstalled `hours_ago` hours ago (None: forget it)."""
     key = r"HKCU\Software\Nuvex Security\Brisko"
@@ -206,114 +321,9 @@ def set_uninstall_time(wine_run, env, hours_ago):
     subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
 
-def visible_runs(build, wine_run, minitool, out, env):
-    """Visible runs clicked with xdotool, photographed into `out`."""
-    sys.path.insert(0, os.path.join(ROOT, "tests", "setupflow"))
-    sys.path.insert(0, os.path.join(ROOT, "tests", "uiwindow"))
-    import program_flow_test as flow
-    import real_window_test as ui
-
-    class Tools:
-        pass
-
-    tools = Tools()
-    tools.wine_run = wine_run
-    tools.digest = os.path.join(build, "bin", "setupflow_manifest_digest.exe")
-    work = tempfile.mkdtemp(prefix="minisetup-visible-", dir=out)
-    root = os.path.join(work, "served")
-    os.makedirs(root)
-    servers = flow.Servers(root)
-    shots = []
-    program = None
-
-    def shot(name, wid, height=None):
-        x, y, w, h = ui.geometry(wid, env)
-        path = os.path.join(out, name)
-        screenshot(env, path, (w, height or h, x, y))
-        shots.append(path)
-        say(f"screenshot {path}")
-
-    def start(lang):
-        run_env = dict(env, LANG=lang, LC_ALL=lang)
-        started = ui.Program(wine_run, copy, env=run_env)
-        wid = ui.find_window(env=env)
-        if wid is None:
-            started.stop()
-            raise SystemExit("demo: the setup window did not appear")
-        time.sleep(1.5)
-        return started, wid
-
-    try:
-        package = os.path.join(root, "package.exe")
-        with open(os.path.join(build, "bin", "DemoInstaller.exe"), "rb") as f:
-            data = f.read() + os.urandom(4 * 1024 * 1024)
-        with open(package, "wb") as f:
-            f.write(data)
-        fields = flow.package_fields(servers, package)
-        # One channel at 600 KB/s: the download lasts long enough to be seen;
-        # the program's own query lands in the last parameter.
-        fields["url"] += "?id=visible&rate=600000&from="
-        fields["thread"] = "1"
-        flow.write_manifest(tools, root, "newver.xml", fields)
-        copy = ui.stamp(minitool, os.path.join(build, "bin", "MiniSetup.exe"), os.path.join(work, "MiniSetup.exe"),
-                        servers.files_url("newver.xml"),
-                        f"http://{servers.stats}/cgi-bin-py/mini_install_statistic_info.cgi")
-        set_uninstall_time(wine_run, env, 1)
-
-        say("a visible run in Thai: the custom panel and the language pop-up")
-        program, wid = start("th_TH.UTF-8")
-        ui.click(wid, ui.CUSTOM_LINK, env)
-        ui.wait_for(lambda: ui.geometry(wid, env)[3] == ui.EXPANDED_HEIGHT, 10)
-        time.sleep(0.8)
-        shot("02-panel-thai.png", wid)
-        ui.click(wid, ui.LANGUAGE_BUTTON, env)
-        time.sleep(1.0)
-        shot("03-language-popup.png", wid, 520)
-        program.stop()
-        program = None
-
-        say("a visible run in English: Install, the download and the installer")
-        program, wid = start("en_US.UTF-8")
-        shot("01-start.png", wid)
-        ui.click(wid, ui.INSTALL, env)
-        size = len(data)
-
-        def sent():
-            with urllib.request.urlopen(f"http://{servers.download}/stats?id=visible", timeout=10) as answer:
-                return json.load(answer).get("bytes", 0)
-
-        ui.wait_for(lambda: sent() > size * 0.4, 60)
-        shot("04-progress-download.png", wid)
-        ui.wait_for(lambda: sent() >= size, 60)
-        time.sleep(1.6)
-        if program.running():
-            shot("05-progress-install.png", wid)
-        code = program.proc.wait(timeout=120)
-        say(f"the visible run ended with exit code {code}; the thank-you page was left out")
-        program = None
-
-        say("a visible run whose download server is gone: the failure page")
-        program, wid = start("en_US.UTF-8")
-        servers.procs[0].terminate()
-        servers.procs[0].wait(timeout=10)
-        ui.click(wid, ui.INSTALL, env)
-        time.sleep(3)
-        # The progress page stands still until the engine gives up; then the page changes.
-        progress_page = pixels(env, ui.geometry(wid, env))
-        if not ui.wait_for(lambda: pixels(env, ui.geometry(wid, env)) != progress_page, 240):
-            say("the failure page did not come within four minutes")
-        time.sleep(1.0)
-        shot("06-download-failed.png", wid)
-        program.stop()
-        program = None
-        say("screenshots: " + ", ".join(os.path.basename(p) for p in shots))
-        return 0
-    finally:
-        if program:
-            program.stop()
-        set_uninstall_time(wine_run, env, None)
-        servers.stop()
-        shutil.rmtree(work, ignore_errors=True)
+def runnable_build(build):
+    return subprocess.run([os.path.join(ROOT, "scripts", "runnable-build"), build, *TARGETS], check=True,
+                          stdout=subprocess.PIPE, text=True).stdout.strip()
 
 
 def main():
@@ -322,78 +332,40 @@ def main():
     args = parser.parse_args()
     out = os.path.join(os.path.abspath(args.build), "demo")
     os.makedirs(out, exist_ok=True)
-    build = runnable_build(os.path.abspath(args.build))
-    wine_run = os.path.join(build, "wine-run")
-    minitool = os.path.join(build, "host", "bin", "minitool")
-    rpdump = os.path.join(build, "host", "bin", "rpdump")
+    for old in glob.glob(os.path.join(out, "*.png")) + glob.glob(os.path.join(out, "minisetup-*")):
+        shutil.rmtree(old) if os.path.isdir(old) else os.remove(old)
+    tools = Tools(runnable_build(os.path.abspath(args.build)))
+    if tools.build != os.path.abspath(args.build):
+        say(f"this kernel runs no 32-bit programs: the demo runs the 64-bit build of the same sources, {tools.build}")
 
-    work = tempfile.mkdtemp(prefix="minisetup-demo-")
-    with open(os.path.join(work, "newver_GL.xml"), "w") as f:
-        f.write(MANIFEST)
-    procs = []
-    env = dict(os.environ)
+    xvfb, display = start_display()
+    env = dict(os.environ, DISPLAY=display)
+    os.environ["DISPLAY"] = display
+    screen = Screen(tools, out, env)
+    accounts, failures = [], 0
     try:
-        xvfb, display = start_display()
-        procs.append(xvfb)
-        download_proc, download = start_server("download", "--root", work)
-        procs.append(download_proc)
-        stats_proc, stats = start_server("stats")
-        procs.append(stats_proc)
-        say(f"display {display}, download server {download}, statistics server {stats}")
-
-        program = stamp(minitool, os.path.join(build, "bin", "MiniSetup.exe"), work, download, stats)
-        say("stamped a copy of MiniSetup.exe with the local server addresses")
-        env["DISPLAY"] = display
-        start = time.time()
-        run = subprocess.Popen([wine_run, program], env=env)
-        geometry = find_window(env, "Nuvex Brisko")
-        if not geometry:
-            say("the window did not appear")
-            run.kill()
-            return 1
-        say(f"window up after {time.time() - start:.1f} s at {geometry[2]},{geometry[3]} "
-            f"size {geometry[0]}x{geometry[1]}: the message loop runs")
-        time.sleep(1.0)
-        screenshot(env, os.path.join(out, "00-window.png"), geometry)
-        screenshot(env, os.path.join(out, "00-screen.png"))
-        say(f"screenshots saved in {out}")
-
-        subprocess.run([wine_run, "taskkill", "/IM", "MiniSetup.exe"], env=env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            code = run.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            run.kill()
-            code = None
-        say(f"MiniSetup ended with exit code {code}")
-
-        time.sleep(0.5)
-        with urllib.request.urlopen(f"http://{stats}/_received") as answer:
-            received = json.load(answer)
-        say(f"statistics server received {len(received)} upload(s)")
-        for upload in received:
-            if upload.get("kind") != "package" or not os.path.exists(upload.get("path", "")):
-                continue
-            dump = subprocess.run([rpdump, upload["path"]], capture_output=True, text=True)
-            print(dump.stdout if dump.returncode == 0 else dump.stderr)
-
-        say("now a silent run of the whole setup chain")
-        # The product counts as uninstalled an hour ago: the thank-you page is left out.
-        set_uninstall_time(wine_run, env, 1)
-        code = silent_install(build, wine_run, minitool, rpdump, env, out)
-        say("now visible runs, clicked")
-        return visible_runs(build, wine_run, minitool, out, env) or code
+        say(f"X display {display}; each run starts its own download and statistics servers on 127.0.0.1")
+        set_uninstall_time(tools.wine_run, env, 1)
+        for run in (lambda: interactive_setup(tools, out, screen), lambda: silent_setup(tools, out),
+                    lambda: panel_and_languages(tools, out, screen), lambda: failing_installer(tools, out, screen),
+                    lambda: server_gone(tools, out, screen)):
+            account, failed = run()
+            accounts.append(account)
+            failures += failed
+            write_page(os.path.join(out, "index.html"), accounts)
+        say(f"screenshots and index.html in {out}: " +
+            ", ".join(name for account in accounts for name, _ in account.shots))
+        say("all runs behaved as expected" if not failures else f"{failures} run(s) did not behave as expected")
+        return 1 if failures else 0
     finally:
-        set_uninstall_time(wine_run, env, None)
+        set_uninstall_time(tools.wine_run, env, None)
         # Nothing of the prefix outlives the demo's display.
-        subprocess.run([wine_run, "--end-all"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for proc in reversed(procs):
-            proc.terminate()
-            try:
-                proc.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-        shutil.rmtree(work, ignore_errors=True)
+        subprocess.run([tools.wine_run, "--end-all"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        xvfb.terminate()
+        try:
+            xvfb.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
 
 
 if __name__ == "__main__":

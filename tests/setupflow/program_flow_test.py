@@ -41,6 +41,10 @@ PASS_THROUGH = "/extra one"
 # DemoInstaller writes the command line it received to the file this names.
 CMDLINE_ENV = "MINISETUP_DEMO_COMMANDLINE_FILE"
 FAIL_SWITCH = "/demo-fail"
+INSTALL_MARKER = "brisko_installed.txt"
+# DemoInstaller's failure code, as a Linux parent sees the Windows exit code:
+# only its low eight bits come through Wine.
+FAILURE_EXIT_STATUS = 1603 & 0xFF
 
 
 def cmdline_pattern(extra=()):
@@ -119,6 +123,15 @@ def write_manifest(args, root, name, fields, wrong_digest=False):
     with open(os.path.join(root, name), "w", encoding="utf-8", newline="") as f:
         f.write(manifest_text(fields, digest))
     return digest
+
+
+def install_markers(args):
+    """Where DemoInstaller's marker lands when the install folder gets the
+    version subfolder: Program Files (x86) on 64-bit Windows, else Program Files."""
+    prefix = os.environ.get("MINISETUP_WINEPREFIX") or os.path.join(
+        os.path.dirname(os.path.abspath(args.wine_run)), "wineprefix")
+    return [os.path.join(prefix, "drive_c", folder, "Nuvex Security", "Brisko", VERSION, INSTALL_MARKER)
+            for folder in ("Program Files (x86)", "Program Files")]
 
 
 def package_fields(servers, package_path, md5=None, require_admin="no"):
@@ -243,6 +256,9 @@ def outcome_success(args, servers, work, root, require_admin="no", fail=False):
     copy = stamped_copy(args.minitool, args.program, servers.stats, work)
     cmdline_file = os.path.join(work, "cmdline.txt")
     extra = (FAIL_SWITCH,) if fail else ()
+    for marker in install_markers(args):
+        if os.path.exists(marker):
+            os.remove(marker)
     rc = run_program(args, copy, servers.files_url("ok.xml"), cmdline_file, extra=extra)
     checks = Checks()
     cmdline = read_cmdline(cmdline_file)
@@ -252,9 +268,12 @@ def outcome_success(args, servers, work, root, require_admin="no", fail=False):
         checks.expect(re.fullmatch(cmdline_pattern(extra) + r"\\3\.6\.9\.9", switches),
                       f"installer command line {switches!r}")
     if fail:
-        checks.expect(rc not in (0, None, 2), f"exit code {rc}: the installer's failure code must come through")
+        checks.expect(rc == FAILURE_EXIT_STATUS,
+                      f"exit code {rc}: the installer's failure code 1603 must come through ({FAILURE_EXIT_STATUS})")
     else:
         checks.expect(rc == 0, f"exit code {rc}, expected the installer's 0")
+        checks.expect(any(os.path.exists(m) for m in install_markers(args)),
+                      f"nothing was installed into the version subfolder {VERSION}")
     time.sleep(1)
     items = collect_items(args, servers)
     digest = fields["md5"]
