@@ -26,6 +26,7 @@ Everything the demo starts, it stops.
 Where this machine cannot run 32-bit programs, the demo runs the 64-bit build
 of the same sources (scripts/runnable-build picks it)."""
 import argparse
+import contextlib
 import glob
 import json
 import os
@@ -144,10 +145,10 @@ class Screen:
         self.out = out
         self.env = env
 
-    def start(self, stage, lang="en_US.UTF-8", args=()):
-        # Wine takes the user's language from LANG; LC_ALL would override it.
-        run_env = {k: v for k, v in self.env.items() if k not in ("LC_ALL", "LC_MESSAGES")}
-        run_env["LANG"] = lang
+    def start(self, stage, lang=None, args=()):
+        # Wine takes the user's locale from LC_ALL, even where Linux has no such
+        # locale installed (the shell then warns once); without it, English.
+        run_env = dict(self.env, LANG=lang, LC_ALL=lang) if lang else dict(self.env)
         run_env[flow.CMDLINE_ENV] = flow.windows_path(stage.cmdline_file)
         program = ui.Program(self.tools.wine_run, stage.copy, args=args, env=run_env)
         wid = ui.find_window(env=self.env)
@@ -175,12 +176,29 @@ class Screen:
         ui.click(wid, point, self.env)
 
 
+@contextlib.contextmanager
+def staged(tools, out, name, **options):
+    stage = Stage(tools, out, name, **options)
+    try:
+        yield stage
+    finally:
+        stage.stop()
+
+
+@contextlib.contextmanager
+def on_screen(screen, stage, lang=None, args=()):
+    """The program's window on the demo's display; the program is ended afterwards."""
+    program, wid = screen.start(stage, lang, args)
+    try:
+        yield program, wid
+    finally:
+        program.stop()
+
+
 def interactive_setup(tools, out, screen):
     account = Account("An interactive setup: Install clicked")
-    stage = Stage(tools, out, "click", extra_mib=6, channels=3, rate=250000)
-    program = None
-    try:
-        program, wid = screen.start(stage)
+    with staged(tools, out, "click", extra_mib=6, channels=3, rate=250000) as stage, \
+            on_screen(screen, stage) as (program, wid):
         screen.shot(account, wid, "01-start.png", "the start page")
         screen.click(wid, ui.INSTALL)
         size = len(stage.data)
@@ -191,33 +209,23 @@ def interactive_setup(tools, out, screen):
         if program.running():
             screen.shot(account, wid, "03-progress-install.png", "the installer's own progress")
         code = program.proc.wait(timeout=180)
-        program = None
         return account, tell_setup(account, stage, code)
-    finally:
-        if program:
-            program.stop()
-        stage.stop()
 
 
 def silent_setup(tools, out):
     account = Account('A silent setup: "/S"')
-    stage = Stage(tools, out, "silent", extra_mib=8, channels=4, rate=1000000)
-    try:
+    with staged(tools, out, "silent", extra_mib=8, channels=4, rate=1000000) as stage:
         say(f'running: {os.path.basename(stage.copy)} /S "{flow.PASS_THROUGH}" /newverurl={stage.manifest_url}')
         start = time.time()
         code = flow.run_program(tools, stage.copy, stage.manifest_url, stage.cmdline_file, timeout=300)
         account.fact("run time", f"{time.time() - start:.1f} s")
         return account, tell_setup(account, stage, code)
-    finally:
-        stage.stop()
 
 
 def panel_and_languages(tools, out, screen):
     account = Account("The custom panel and the language pop-up, in Thai")
-    stage = Stage(tools, out, "thai", extra_mib=0, channels=1)
-    program = None
-    try:
-        program, wid = screen.start(stage, lang="th_TH.UTF-8")
+    with staged(tools, out, "thai", extra_mib=0, channels=1) as stage, \
+            on_screen(screen, stage, lang="th_TH.UTF-8") as (_, wid):
         screen.click(wid, ui.CUSTOM_LINK)
         ui.wait_for(lambda: ui.geometry(wid, screen.env)[3] == ui.EXPANDED_HEIGHT, 10)
         time.sleep(0.8)
@@ -226,10 +234,6 @@ def panel_and_languages(tools, out, screen):
         time.sleep(1.0)
         screen.shot(account, wid, "05-language-popup.png", "the language pop-up", height=520)
         return account, 0
-    finally:
-        if program:
-            program.stop()
-        stage.stop()
 
 
 def wait_for_change(screen, wid, timeout):
@@ -238,45 +242,31 @@ def wait_for_change(screen, wid, timeout):
     return ui.wait_for(lambda: screen.pixels(wid) != before, timeout)
 
 
-def end_with_close(account, screen, program, wid):
-    screen.click(wid, CLOSE_BUTTON)
-    try:
-        code = program.proc.wait(timeout=60)
-        account.fact("Close clicked", f"the program ended with exit code {code}")
-        return code
-    except subprocess.TimeoutExpired:
-        account.fact("Close clicked", "the program did not end within a minute")
-        return None
-
-
 def failing_installer(tools, out, screen):
     account = Account("An installer that fails")
-    stage = Stage(tools, out, "fail", extra_mib=1, channels=2)
-    program = None
-    try:
-        program, wid = screen.start(stage, args=(flow.FAIL_SWITCH,))
+    with staged(tools, out, "fail", extra_mib=1, channels=2) as stage, \
+            on_screen(screen, stage, args=(flow.FAIL_SWITCH,)) as (program, wid):
         screen.click(wid, ui.INSTALL)
         ui.wait_for(lambda: os.path.exists(stage.cmdline_file), 120)
         account.fact("DemoInstaller received", flow.read_cmdline(stage.cmdline_file))
         time.sleep(4)
         screen.shot(account, wid, "06-install-failed.png", "the installer's failure and its own message")
-        code = end_with_close(account, screen, program, wid)
-        program = None if code is not None else program
+        screen.click(wid, CLOSE_BUTTON)
+        try:
+            code = program.proc.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            account.fact("Close clicked", "the program did not end within a minute")
+            return account, 1
+        account.fact("Close clicked", f"the program ended with exit code {code}")
         if code == flow.FAILURE_EXIT_STATUS:
-            account.fact("exit code", f"{code}: the installer's 1603, of which Linux shows the low eight bits")
+            account.fact("exit code", f"the installer's 1603, of which Linux shows the low eight bits ({code})")
         return account, 0 if code == flow.FAILURE_EXIT_STATUS else 1
-    finally:
-        if program:
-            program.stop()
-        stage.stop()
 
 
 def server_gone(tools, out, screen):
     account = Account("A download server that is gone")
-    stage = Stage(tools, out, "gone", extra_mib=0, channels=1)
-    program = None
-    try:
-        program, wid = screen.start(stage)
+    with staged(tools, out, "gone", extra_mib=0, channels=1) as stage, \
+            on_screen(screen, stage) as (_, wid):
         stage.servers.procs[0].terminate()
         stage.servers.procs[0].wait(timeout=10)
         start = time.time()
@@ -292,10 +282,6 @@ def server_gone(tools, out, screen):
         rows, packages = stage.report_rows()
         account.report(rows, packages)
         return account, 0
-    finally:
-        if program:
-            program.stop()
-        stage.stop()
 
 
 def start_display():
