@@ -6,7 +6,8 @@ display, one outcome per run of this script:
                      fail with code 1603) is downloaded and started. The window
                      must show the installer's own message on its failure page,
                      stay up after the installer ended, and its Close button
-                     must end the run with the installer's code. Three runs
+                     must end the run with the installer's code (its reports
+                     carry the Close). Three runs
                      tell the message apart from the no-space text shown when
                      the installer sends none: the message box of a run whose
                      installer sends no message (the no-space text) must look
@@ -54,6 +55,7 @@ FAILURE_CODE = 1603
 NO_SPACE_TEXT = "There is no Space avaliable!"
 TRAY_EXIT_CODE = 1
 TRAY_EXIT_ITEM = "0x05002340"
+FAILURE_CLOSED_ITEM = "0x0500233C"
 ENGLISH = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
 
 
@@ -145,6 +147,11 @@ class VisibleRun:
         return self.program.stop()
 
 
+def closes_reported(args, servers):
+    """How often this test's runs reported the Close of a failure page."""
+    return len(flow.collect_items(args, servers).get(FAILURE_CLOSED_ITEM, []))
+
+
 def installer_failure_run(args, servers, work, root, checks, label, message):
     """One run whose installer fails with `message` (None: its own). Returns
     the pixels of the message box on the failure page, or None."""
@@ -157,6 +164,7 @@ def installer_failure_run(args, servers, work, root, checks, label, message):
     flow.write_manifest(args, root, manifest, fields)
     copy = flow.stamped_copy(args.minitool, args.program, servers.stats, work)
     extra = [flow.FAIL_SWITCH] + ([] if message is None else [f"/demo-fail-message={message}"])
+    closes_before = closes_reported(args, servers)
     run = VisibleRun(args, copy, [*extra, f"/newverurl={servers.files_url(manifest)}"], watched=True)
     try:
         checks.expect(run.wid is not None, f"{label}: the window appears")
@@ -186,6 +194,8 @@ def installer_failure_run(args, servers, work, root, checks, label, message):
             checks.expect(code == FAILURE_CODE, f"{label}: the run ends with the installer's code "
                                                 f"{FAILURE_CODE} (got {code})")
             checks.expect(not processes_named(os.path.basename(copy)), f"{label}: no process of the program is left")
+            checks.expect(ui.wait_for(lambda: closes_reported(args, servers) > closes_before, 15),
+                          f"{label}: the statistics server received item {FAILURE_CLOSED_ITEM} of the Close")
         return pixels
     finally:
         run.stop()
