@@ -7,12 +7,12 @@ display, one outcome per run of this script:
                      must show the installer's own message on its failure page,
                      stay up after the installer ended, and its Close button
                      must end the run with the installer's code (its reports
-                     carry the Close). Three runs
-                     tell the message apart from the no-space text shown when
-                     the installer sends none: the message box of a run whose
-                     installer sends no message (the no-space text) must look
-                     exactly like one whose installer sends that very text, and
-                     unlike one whose installer sends its own.
+                     carry the Close). Three runs tell the message apart from
+                     the no-space text shown when the installer sends none:
+                     the message box of a run whose installer sends no message
+                     (the no-space text) must look exactly like one whose
+                     installer sends that very text, and unlike one whose
+                     installer sends its own.
   tray-exit          Install is clicked on a package served slowly; while it
                      downloads, the tray icon is right-clicked (TrayClick posts
                      the icon's callback message: the display has no
