@@ -5,6 +5,8 @@
 // marker file into the /D= folder, sends its 2,068-byte result with
 // WM_COPYDATA ("0" for success) and exits 0.
 //   "/demo-fail"  reports failure 1603 with a message and exits 1603.
+//   "/demo-fail-message=<text>"  with "/demo-fail": the message sent instead
+//                 (may be empty).
 // When MINISETUP_DEMO_COMMANDLINE_FILE names a file, the arguments received
 // (everything after the program name) are written there in UTF-8 first.
 // When MINISETUP_DEMO_IMAGE_FILE names a file, the MD5 of the file this
@@ -37,6 +39,8 @@ struct Options {
     std::wstring installFolder;
     bool fast = false;
     bool fail = false;
+    bool hasFailMessage = false;
+    std::wstring failMessage;
 };
 
 // The arguments after the program name, as received.
@@ -89,6 +93,10 @@ Options ParseOptions(const std::wstring& arguments)
             options.fast = true;
         else if (_wcsicmp(arg.c_str(), L"/demo-fail") == 0)
             options.fail = true;
+        else if (StartsWithNoCase(arg, L"/demo-fail-message=")) {
+            options.hasFailMessage = true;
+            options.failMessage = arg.substr(19);
+        }
     }
     LocalFree(argv);
     return options;
@@ -204,7 +212,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     if (options.fail) {
         ShowProgress(window, options, 50);
-        return Fail(window, kFailureCode, L"The demo installation failed as asked (/demo-fail).");
+        return Fail(window, kFailureCode, options.hasFailMessage ? options.failMessage
+                                                                 : L"The demo installation failed as asked (/demo-fail).");
     }
     if (options.installFolder.empty())
         return Fail(window, kNoFolderCode, L"No install folder was given (/D=).");

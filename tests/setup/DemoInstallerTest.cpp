@@ -182,6 +182,22 @@ TEST_F(DemoInstallerRun, DemoFailReportsAFailureAndExitsNonZero)
     EXPECT_FALSE(FileExists(installFolder + L"\\brisko_installed.txt"));
 }
 
+TEST_F(DemoInstallerRun, DemoFailSendsTheMessageItIsGiven)
+{
+    // An empty message is a case of its own: the setup window then shows its own text.
+    for (const wchar_t* text : {L"", L"Disk full on C: (code 112)"}) {
+        const std::wstring message = text;
+        received = Received();
+        const DWORD code = Run(L"/S /POLICY /SetUpdateFileMapping=" + blockName +
+                               L" /LANG=1033 /bHelpUs=0 \"/demo-fast\" \"/demo-fail\" \"/demo-fail-message=" +
+                               message + L"\" /D=" + (folder / L"Brisko"));
+        EXPECT_EQ(code, 1603u);
+        ASSERT_EQ(received.results.size(), 1u) << "message " << WideToUtf8(message);
+        EXPECT_EQ(received.results[0].resultCode, L"1603");
+        EXPECT_EQ(received.results[0].message, message);
+    }
+}
+
 TEST_F(DemoInstallerRun, WithoutTheBlockItStillInstalls)
 {
     const std::wstring installFolder = folder / L"quiet";
