@@ -46,7 +46,8 @@ import real_window_test as ui  # noqa: E402
 from demo_account import Account, decode_packages, item_rows, say, write_page  # noqa: E402
 from stamping import stamp_local  # noqa: E402
 
-TARGETS = ["MiniSetup", "DemoInstaller", "setupflow_manifest_digest", "host_tools"]
+TARGETS = ["MiniSetup", "DemoInstaller", "setupflow_manifest_digest", "uiwindow_exit_code_watch", "host_tools"]
+FAILING_INSTALLER_CODE = 1603
 # Client point of the Close button on the failure pages.
 CLOSE_BUTTON = (553, 304)
 
@@ -60,6 +61,8 @@ class Tools:
         self.rpdump = os.path.join(build, "host", "bin", "rpdump")
         self.program = os.path.join(build, "bin", "MiniSetup.exe")
         self.installer = os.path.join(build, "bin", "DemoInstaller.exe")
+        # Starts a program and keeps its whole exit code, of which Linux sees only the low byte.
+        self.exit_code_watch = os.path.join(build, "bin", "uiwindow_exit_code_watch.exe")
 
 
 class Stage:
@@ -89,6 +92,7 @@ class Stage:
         self.copy = stamp_local(tools.minitool, tools.program, os.path.join(self.work, self.stem + ".exe"),
                                 self.manifest_url, self.servers.stats)
         self.cmdline_file = os.path.join(self.work, "cmdline.txt")
+        self.exit_code_file = os.path.join(self.work, "exitcode.txt")
         for marker in flow.install_markers(tools):
             if os.path.exists(marker):
                 os.remove(marker)  # what this run installs, and only that, is shown
@@ -108,6 +112,14 @@ class Stage:
             seen = len(packages)
             time.sleep(0.5)
         return item_rows(packages), len(packages)
+
+    def exit_code(self):
+        """The whole exit code of a visible run that has ended (None if unknown)."""
+        try:
+            with open(self.exit_code_file) as f:
+                return int(f.read().strip())
+        except (OSError, ValueError):
+            return None
 
     def stop(self):
         self.servers.stop()
@@ -150,7 +162,9 @@ class Screen:
         # locale installed (the shell then warns once); without it, English.
         run_env = dict(self.env, LANG=lang, LC_ALL=lang) if lang else dict(self.env)
         run_env[flow.CMDLINE_ENV] = flow.windows_path(stage.cmdline_file)
-        program = ui.Program(self.tools.wine_run, stage.copy, args=args, env=run_env)
+        program = ui.Program(self.tools.wine_run, self.tools.exit_code_watch, env=run_env,
+                             args=(flow.windows_path(stage.exit_code_file), flow.windows_path(stage.copy), *args))
+        program.name = os.path.basename(stage.copy)  # ending the program ends its watcher too
         wid = ui.find_window(env=self.env)
         if wid is None:
             program.stop()
@@ -208,8 +222,8 @@ def interactive_setup(tools, out, screen):
         time.sleep(1.6)
         if program.running():
             screen.shot(account, wid, "03-progress-install.png", "the installer's own progress")
-        code = program.proc.wait(timeout=180)
-        return account, tell_setup(account, stage, code)
+        program.proc.wait(timeout=180)
+        return account, tell_setup(account, stage, stage.exit_code())
 
 
 def silent_setup(tools, out):
@@ -253,14 +267,13 @@ def failing_installer(tools, out, screen):
         screen.shot(account, wid, "06-install-failed.png", "the installer's failure and its own message")
         screen.click(wid, CLOSE_BUTTON)
         try:
-            code = program.proc.wait(timeout=60)
+            program.proc.wait(timeout=60)
         except subprocess.TimeoutExpired:
             account.fact("Close clicked", "the program did not end within a minute")
             return account, 1
-        account.fact("Close clicked", f"the program ended with exit code {code}")
-        if code == flow.FAILURE_EXIT_STATUS:
-            account.fact("exit code", f"the installer's 1603, of which Linux shows the low eight bits ({code})")
-        return account, 0 if code == flow.FAILURE_EXIT_STATUS else 1
+        code = stage.exit_code()
+        account.fact("Close clicked", f"the program ended with exit code {code}, the installer's own")
+        return account, 0 if code == FAILING_INSTALLER_CODE else 1
 
 
 def server_gone(tools, out, screen):
