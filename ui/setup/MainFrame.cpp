@@ -7,6 +7,7 @@
 #include "report/Report.h"
 #include "setup/SetupReport.h"
 #include "setup/SystemCheck.h"
+#include "ui/lessdui/LessDUIWindowClass.h"
 #include "ui/setup/Environment.h"
 #include "ui/setup/MainFrameDisks.h"
 #include "ui/setup/ThankPageSkip.h"
@@ -15,23 +16,8 @@ CMainFrame* g_mainFrame = nullptr;
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"NuvexMiniSetupFrame";
+lessdui::CWindowClass g_frameClass(L"NuvexMiniSetupFrame", L"IDR_MAINFRAME");
 constexpr int kReportKind = 0;
-
-ATOM RegisterFrameClass(WNDPROC proc)
-{
-    static ATOM atom = 0;
-    if (atom) return atom;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIconW(wc.hInstance, L"IDR_MAINFRAME");
-    wc.lpszClassName = kClassName;
-    atom = RegisterClassExW(&wc);
-    return atom;
-}
 
 bool IsSupportedSystem()
 {
@@ -79,9 +65,9 @@ CMainFrame::~CMainFrame()
 
 HWND CMainFrame::Create(HWND parent, const RECT& rect, DWORD style, DWORD exStyle)
 {
-    if (!RegisterFrameClass(&CMainFrame::WindowProc)) return nullptr;
-    return CreateWindowExW(exStyle, kClassName, kMainFrameTitle, style, rect.left, rect.top, rect.right, rect.bottom,
-                           parent, nullptr, GetModuleHandleW(nullptr), this);
+    if (!g_frameClass.Register(&CMainFrame::WindowProc)) return nullptr;
+    return CreateWindowExW(exStyle, g_frameClass.Name(), kMainFrameTitle, style, rect.left, rect.top, rect.right,
+                           rect.bottom, parent, nullptr, GetModuleHandleW(nullptr), this);
 }
 
 LRESULT CALLBACK CMainFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
