@@ -1,5 +1,6 @@
 // Window classes of the module: registered once with the given procedure,
 // cursor and icon; a refusal is not remembered, so a later call can succeed.
+// A window hands every message from WM_NCCREATE on to the object that created it.
 #include <gtest/gtest.h>
 
 #include "ui/lessdui/LessDUIWindowClass.h"
@@ -30,6 +31,24 @@ bool ClassInfo(const wchar_t* name, WNDCLASSEXW* info)
 }
 
 void Unregister(const wchar_t* name) { UnregisterClassW(name, GetModuleHandleW(nullptr)); }
+
+struct Owner {
+    int messages = 0;
+    bool sawCreate = false;
+};
+int g_messagesWithoutOwner = 0;
+
+LRESULT CALLBACK OwnedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Owner* owner = WindowObject<Owner>(hwnd, message, lParam);
+    if (!owner) {
+        ++g_messagesWithoutOwner;
+    } else {
+        ++owner->messages;
+        owner->sawCreate = owner->sawCreate || message == WM_CREATE;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
 
 }  // namespace
 
@@ -83,4 +102,28 @@ TEST(WindowClass, RefusalIsNotRememberedSoALaterCallRegisters)
     ASSERT_TRUE(ClassInfo(L"LessDuiTestTakenClass", &info));
     EXPECT_EQ(&PingProc, info.lpfnWndProc);
     Unregister(L"LessDuiTestTakenClass");
+}
+
+TEST(WindowClass, MessagesFromCreationOnReachTheCreatingObject)
+{
+    CWindowClass windowClass(L"LessDuiTestOwnedClass");
+    ASSERT_NE(0, windowClass.Register(&OwnedProc));
+    Owner owner;
+    HWND hwnd = CreateWindowExW(0, windowClass.Name(), L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), &owner);
+    ASSERT_NE(nullptr, hwnd);
+    EXPECT_TRUE(owner.sawCreate);
+    const int afterCreate = owner.messages;
+    SendMessageW(hwnd, WM_NULL, 0, 0);
+    EXPECT_EQ(afterCreate + 1, owner.messages);
+    DestroyWindow(hwnd);
+
+    // Without a creation parameter nothing is attached, and nothing breaks.
+    g_messagesWithoutOwner = 0;
+    hwnd = CreateWindowExW(0, windowClass.Name(), L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, hwnd);
+    EXPECT_GT(g_messagesWithoutOwner, 0);
+    DestroyWindow(hwnd);
+    Unregister(L"LessDuiTestOwnedClass");
 }

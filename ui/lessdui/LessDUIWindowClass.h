@@ -1,7 +1,8 @@
 #pragma once
 // A window class of this module, registered the first time a window of it is
 // created. One object a class; keep it at namespace scope (it is constant-
-// initialised, so it is ready before any constructor runs).
+// initialised, so it is ready before any constructor runs). Windows of it
+// carry the object that created them (see WindowObject).
 #include <windows.h>
 
 namespace lessdui {
@@ -27,5 +28,19 @@ private:
     const wchar_t* iconResource_;
     ATOM atom_ = 0;
 };
+
+// The object behind `hwnd`: at WM_NCCREATE the creation parameter, which is
+// stored with the window for every later message; null for the messages that
+// come before it.
+template <class T>
+T* WindowObject(HWND hwnd, UINT message, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        void* object = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+        return static_cast<T*>(object);
+    }
+    return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
 
 }  // namespace lessdui
