@@ -1,30 +1,10 @@
 #include "ChildProcess.h"
 
+#include "base/ScopedHandle.h"
+
 namespace {
 
 constexpr UINT kTimedOutExitCode = 99;
-
-// Closes a handle when the scope ends.
-class CHandle {
-public:
-    CHandle() = default;
-    ~CHandle()
-    {
-        if (handle_) CloseHandle(handle_);
-    }
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
-    HANDLE* Receive() { return &handle_; }
-    HANDLE Get() const { return handle_; }
-    void Close()
-    {
-        if (handle_) CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 }  // namespace
 
@@ -32,7 +12,7 @@ ChildRun RunCapturingOutput(const std::wstring& program, std::wstring commandLin
 {
     ChildRun run;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    CHandle readEnd, writeEnd;
+    CScopedHandle readEnd, writeEnd;
     if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inherit, 0)) return run;
     SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
@@ -44,11 +24,9 @@ ChildRun RunCapturingOutput(const std::wstring& program, std::wstring commandLin
     PROCESS_INFORMATION process = {};
     run.started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                  &startup, &process) != FALSE;
-    writeEnd.Close();  // the pipe ends when the child's copy closes
+    writeEnd.Reset();  // the pipe ends when the child's copy closes
     if (!run.started) return run;
-    CHandle processHandle, threadHandle;
-    *processHandle.Receive() = process.hProcess;
-    *threadHandle.Receive() = process.hThread;
+    CScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
     char buffer[4096];
     DWORD got = 0;
     while (ReadFile(readEnd.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) run.output.append(buffer, got);
