@@ -17,6 +17,7 @@
 #include "app/StartOptions.h"
 #include "report/Report.h"
 #include "base/FileVersion.h"
+#include "base/RegKey.h"
 #include "ui/setup/MainFrame.h"
 
 namespace {
@@ -56,22 +57,13 @@ void RaiseFirstInstanceWindow()
 // The setup key is opened (never created) so the last run's result can be cleared.
 class SetupKey {
 public:
-    SetupKey()
-    {
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSetupKey, 0, KEY_READ | KEY_WRITE, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~SetupKey()
-    {
-        if (key_) RegCloseKey(key_);
-    }
     void DeleteSetupResult()
     {
-        if (key_) RegDeleteValueW(key_, L"SetupResult");
+        if (key_.Get()) RegDeleteValueW(key_.Get(), L"SetupResult");
     }
 
 private:
-    HKEY key_ = nullptr;
+    CRegKey key_{HKEY_CURRENT_USER, kSetupKey, KEY_READ | KEY_WRITE};
 };
 
 void ReportAtExit()

@@ -23,6 +23,15 @@ bool IsSafeHeaderLine(const std::string& line) {
     return !line.empty() && line.find_first_of("\r\n") == std::string::npos;
 }
 
+// Options change only between downloads: 1 when `value` is taken, 0 while a
+// download runs or when the value is refused.
+template <class Option, class Value>
+int TakeOption(bool idle, bool valid, Option& option, const Value& value) {
+    if (!idle || !valid) return 0;
+    option = value;
+    return 1;
+}
+
 }  // namespace
 
 CDownloadFileImpl::CDownloadFileImpl(IDownloadFileCallback* callback)
@@ -119,28 +128,14 @@ int CDownloadFileImpl::SetUserPwd(const wchar_t* user, const wchar_t* password) 
 }
 
 int CDownloadFileImpl::SetReferer(const wchar_t* referer) {
-    if (!IsIdle() || !referer) return 0;
-    referer_ = referer;
-    return 1;
+    return TakeOption(IsIdle(), referer != nullptr, referer_, referer);
 }
 
-int CDownloadFileImpl::SetMaxRetry(int maxRetry) {
-    if (!IsIdle() || maxRetry < 0) return 0;
-    maxRetry_ = maxRetry;
-    return 1;
-}
+int CDownloadFileImpl::SetMaxRetry(int maxRetry) { return TakeOption(IsIdle(), maxRetry >= 0, maxRetry_, maxRetry); }
 
-int CDownloadFileImpl::SetBlockSize(int64_t blockSize) {
-    if (!IsIdle()) return 0;
-    blockSize_ = blockSize;
-    return 1;
-}
+int CDownloadFileImpl::SetBlockSize(int64_t blockSize) { return TakeOption(IsIdle(), true, blockSize_, blockSize); }
 
-int CDownloadFileImpl::SetUseIEProxy(int useIEProxy) {
-    if (!IsIdle()) return 0;
-    useIEProxy_ = useIEProxy;
-    return 1;
-}
+int CDownloadFileImpl::SetUseIEProxy(int useIEProxy) { return TakeOption(IsIdle(), true, useIEProxy_, useIEProxy); }
 
 int CDownloadFileImpl::SetProxy(const wchar_t* proxy) {
     if (!proxy) return 0;
@@ -151,28 +146,18 @@ int CDownloadFileImpl::SetProxy(const wchar_t* proxy) {
 }
 
 int CDownloadFileImpl::SetSpeedLimit(int64_t bytesPerSecond) {
-    if (!IsIdle()) return 0;
-    speedLimit_ = bytesPerSecond;
-    return 1;
+    return TakeOption(IsIdle(), true, speedLimit_, bytesPerSecond);
 }
 
 int CDownloadFileImpl::SetNoSpeedLimit(int noSpeedLimit) {
-    if (!IsIdle()) return 0;
-    noSpeedLimit_ = noSpeedLimit;
-    return 1;
+    return TakeOption(IsIdle(), true, noSpeedLimit_, noSpeedLimit);
 }
 
 int CDownloadFileImpl::SetChannelCount(int channels) {
-    if (!IsIdle() || channels <= 0) return 0;
-    channelCount_ = channels;
-    return 1;
+    return TakeOption(IsIdle(), channels > 0, channelCount_, channels);
 }
 
-int CDownloadFileImpl::SetReuseSameFile(int reuse) {
-    if (!IsIdle()) return 0;
-    reuseSameFile_ = reuse;
-    return 1;
-}
+int CDownloadFileImpl::SetReuseSameFile(int reuse) { return TakeOption(IsIdle(), true, reuseSameFile_, reuse); }
 
 int CDownloadFileImpl::SetForceName(int forceName) {
     forceName_ = forceName;

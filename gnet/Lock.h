@@ -3,6 +3,8 @@
 // unlocked lock: objects that own one stay copyable, each copy guarded alone.
 #include <windows.h>
 
+#include "base/ScopedHandle.h"
+
 namespace gnet {
 
 class CLock {
@@ -29,22 +31,7 @@ private:
     CLock& lock_;
 };
 
-// Closes a kernel handle when it goes out of scope.
-class CScopedHandle {
-public:
-    explicit CScopedHandle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~CScopedHandle() { Reset(); }
-    CScopedHandle(const CScopedHandle&) = delete;
-    CScopedHandle& operator=(const CScopedHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    void Reset(HANDLE handle = nullptr) {
-        if (Valid()) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_;
-};
+// The engine's files and mappings are closed through the shared scoped handle.
+using CScopedHandle = ::CScopedHandle;
 
 }  // namespace gnet

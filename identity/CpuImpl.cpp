@@ -67,16 +67,8 @@ uint32_t CpuImpl::Collect()
 {
     ClearValues();
     uint32_t result = 0;
-    try {
-        AddRawValue(ReadProcessorBrand());
-    } catch (...) {
-        result = kBrandFailed;
-    }
-    try {
-        AddRawValue(ReadProcessorSerial());
-    } catch (...) {
-        result = kSerialFailed;
-    }
+    TryRead([this] { AddRawValue(ReadProcessorBrand()); }, kBrandFailed, &result);
+    TryRead([this] { AddRawValue(ReadProcessorSerial()); }, kSerialFailed, &result);
     NormaliseValues();
     return result;
 }

@@ -4,25 +4,11 @@
 
 #include <cstdio>
 
+#include "base/ScopedHandle.h"
+
 namespace guid {
 
 namespace {
-
-class DeviceHandle {
-public:
-    explicit DeviceHandle(HANDLE handle) : handle_(handle) {}
-    ~DeviceHandle()
-    {
-        if (IsOpen()) CloseHandle(handle_);
-    }
-    DeviceHandle(const DeviceHandle&) = delete;
-    DeviceHandle& operator=(const DeviceHandle&) = delete;
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 HANDLE OpenDevice(const char* format, int number, DWORD access)
 {
@@ -62,8 +48,8 @@ IDiskDevices& SystemDiskDevices()
 
 bool SystemDevices::SmartIdeDeviceMap(int driveNumber, uint8_t& ideDeviceMap)
 {
-    DeviceHandle device(OpenDevice("\\\\.\\PhysicalDrive%d", driveNumber, GENERIC_READ | GENERIC_WRITE));
-    if (!device.IsOpen()) return false;
+    CScopedHandle device(OpenDevice("\\\\.\\PhysicalDrive%d", driveNumber, GENERIC_READ | GENERIC_WRITE));
+    if (!device.Valid()) return false;
     Bytes answer = Control(device.Get(), kSmartGetVersion, Bytes(), kGetVersionSize, true);
     if (answer.size() < kGetVersionSize) return false;
     ideDeviceMap = answer[3];
@@ -72,8 +58,8 @@ bool SystemDevices::SmartIdeDeviceMap(int driveNumber, uint8_t& ideDeviceMap)
 
 bool SystemDevices::SmartReceiveDriveData(int driveNumber, const Bytes& request, Bytes& answer)
 {
-    DeviceHandle device(OpenDevice("\\\\.\\PhysicalDrive%d", driveNumber, GENERIC_READ | GENERIC_WRITE));
-    if (!device.IsOpen() || answer.empty()) return false;
+    CScopedHandle device(OpenDevice("\\\\.\\PhysicalDrive%d", driveNumber, GENERIC_READ | GENERIC_WRITE));
+    if (!device.Valid() || answer.empty()) return false;
     DWORD returned = 0;
     return DeviceIoControl(device.Get(), kSmartRcvDriveData, const_cast<uint8_t*>(request.data()),
                            DWORD(request.size()), answer.data(), DWORD(answer.size()), &returned, nullptr) != FALSE;
@@ -81,16 +67,16 @@ bool SystemDevices::SmartReceiveDriveData(int driveNumber, const Bytes& request,
 
 Bytes SystemDevices::StorageDeviceDescriptor(int driveNumber, size_t answerSize)
 {
-    DeviceHandle device(OpenDevice("\\\\.\\PhysicalDrive%d", driveNumber, 0));
-    if (!device.IsOpen()) return Bytes();
+    CScopedHandle device(OpenDevice("\\\\.\\PhysicalDrive%d", driveNumber, 0));
+    if (!device.Valid()) return Bytes();
     Bytes query(12, 0);  // StorageDeviceProperty, PropertyStandardQuery
     return Control(device.Get(), kStorageQueryProperty, query, answerSize, false);
 }
 
 Bytes SystemDevices::MiniportIdentify(int controller, int driveOnController, uint32_t length, size_t answerSize)
 {
-    DeviceHandle device(OpenDevice("\\\\.\\Scsi%d:", controller, GENERIC_READ | GENERIC_WRITE));
-    if (!device.IsOpen()) return Bytes();
+    CScopedHandle device(OpenDevice("\\\\.\\Scsi%d:", controller, GENERIC_READ | GENERIC_WRITE));
+    if (!device.Valid()) return Bytes();
     Bytes buffer = BuildMiniportIdentifyRequest(driveOnController, length);
     buffer.resize(answerSize, 0);
     DWORD returned = 0;

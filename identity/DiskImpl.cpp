@@ -46,21 +46,9 @@ uint32_t DiskImpl::Collect()
 {
     ClearValues();
     uint32_t result = 0;
-    try {
-        AddSerial(SerialBySmart());
-    } catch (...) {
-        result = kSmartFailed;
-    }
-    try {
-        AddSerial(SerialByStorageQuery());
-    } catch (...) {
-        result = kStorageQueryFailed;
-    }
-    try {
-        AddSerial(SerialByMiniport());
-    } catch (...) {
-        result = kMiniportFailed;
-    }
+    TryRead([this] { AddSerial(SerialBySmart()); }, kSmartFailed, &result);
+    TryRead([this] { AddSerial(SerialByStorageQuery()); }, kStorageQueryFailed, &result);
+    TryRead([this] { AddSerial(SerialByMiniport()); }, kMiniportFailed, &result);
     NormaliseValues();
     return result;
 }

@@ -25,6 +25,17 @@ protected:
     void AddRawValue(const std::string& raw);
     // Sorts the values by byte order and removes duplicates.
     void NormaliseValues();
+    // Runs one way of reading values; when it throws, `*result` takes
+    // `failure` and collection goes on with the next way.
+    template <class Read>
+    static void TryRead(Read read, uint32_t failure, uint32_t* result)
+    {
+        try {
+            read();
+        } catch (...) {
+            *result = failure;
+        }
+    }
 
 private:
     std::vector<std::string> values_;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <utility>
 
+#include "base/RegKey.h"
+
 namespace guid {
 
 const wchar_t kNetworkKeyPath[] =
@@ -20,24 +22,6 @@ namespace {
 
 constexpr DWORD kNameChars = 260;
 constexpr DWORD kDataChars = 1024;
-
-class RegKey {
-public:
-    RegKey(HKEY parent, const std::wstring& path, REGSAM access)
-    {
-        if (RegOpenKeyExW(parent, path.c_str(), 0, access, &key_) != ERROR_SUCCESS) key_ = nullptr;
-    }
-    ~RegKey()
-    {
-        if (key_) RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 std::vector<std::wstring> SubkeyNames(HKEY key)
 {
@@ -135,11 +119,11 @@ bool IsPciInstance(const std::wstring& instance)
 std::vector<std::wstring> PciAdaptersByNetworkKey(HKEY root, const std::wstring& networkPath)
 {
     std::vector<std::wstring> physical;
-    RegKey network(root, networkPath, KEY_ENUMERATE_SUB_KEYS);
+    CRegKey network(root, networkPath, KEY_ENUMERATE_SUB_KEYS);
     for (const std::wstring& adapterName : SubkeyNames(network.Get())) {
-        RegKey adapter(network.Get(), adapterName, KEY_ENUMERATE_SUB_KEYS);
+        CRegKey adapter(network.Get(), adapterName, KEY_ENUMERATE_SUB_KEYS);
         for (const std::wstring& subkeyName : SubkeyNames(adapter.Get())) {
-            RegKey subkey(root, networkPath + L"\\" + adapterName + L"\\" + subkeyName, KEY_QUERY_VALUE);
+            CRegKey subkey(root, networkPath + L"\\" + adapterName + L"\\" + subkeyName, KEY_QUERY_VALUE);
             if (HasPciInstanceValue(subkey.Get())) {
                 physical.push_back(adapterName);
                 break;
@@ -152,9 +136,9 @@ std::vector<std::wstring> PciAdaptersByNetworkKey(HKEY root, const std::wstring&
 std::vector<std::wstring> PciAdaptersByClassKey(HKEY root, const std::wstring& classPath)
 {
     std::vector<std::wstring> physical;
-    RegKey classKey(root, classPath, KEY_ENUMERATE_SUB_KEYS);
+    CRegKey classKey(root, classPath, KEY_ENUMERATE_SUB_KEYS);
     for (const std::wstring& deviceName : SubkeyNames(classKey.Get())) {
-        RegKey device(classKey.Get(), deviceName, KEY_QUERY_VALUE);
+        CRegKey device(classKey.Get(), deviceName, KEY_QUERY_VALUE);
         std::wstring instanceId, deviceInstance;
         for (const auto& value : TextValues(device.Get())) {
             if (SameNameIgnoringCase(value.first, L"NetCfgInstanceId")) instanceId = value.second;

@@ -5,42 +5,27 @@
 
 #include <algorithm>
 
+#include "base/RegKey.h"
 #include "report/OpenSecurity.h"
 #include "report/ReportLocations.h"
 
 namespace {
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey()
-    {
-        if (key_) RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
-bool CreateKey(const std::wstring& keyPath, RegKey& key)
+bool CreateKey(const std::wstring& keyPath, CRegKey& key)
 {
     COpenSecurity security;
     return RegCreateKeyExW(GetReportLocations().root, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                           security.Attributes(), key.Out(), nullptr) == ERROR_SUCCESS;
+                           security.Attributes(), key.Receive(), nullptr) == ERROR_SUCCESS;
 }
 
-bool OpenKey(const std::wstring& keyPath, REGSAM access, RegKey& key)
+bool OpenKey(const std::wstring& keyPath, REGSAM access, CRegKey& key)
 {
-    return RegOpenKeyExW(GetReportLocations().root, keyPath.c_str(), 0, access, key.Out()) == ERROR_SUCCESS;
+    return RegOpenKeyExW(GetReportLocations().root, keyPath.c_str(), 0, access, key.Receive()) == ERROR_SUCCESS;
 }
 }  // namespace
 
 bool WriteQueueValue(const std::wstring& keyPath, const std::wstring& name, const std::wstring& data)
 {
-    RegKey key;
+    CRegKey key;
     if (!CreateKey(keyPath, key)) return false;
     return RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                           static_cast<DWORD>(data.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
@@ -48,7 +33,7 @@ bool WriteQueueValue(const std::wstring& keyPath, const std::wstring& name, cons
 
 std::wstring ReadQueueValue(const std::wstring& keyPath, const std::wstring& name, size_t maxBytes)
 {
-    RegKey key;
+    CRegKey key;
     if (!OpenKey(keyPath, KEY_READ, key)) return std::wstring();
     std::wstring buffer(maxBytes / sizeof(wchar_t) + 1, L'\0');
     DWORD type = 0;
@@ -70,7 +55,7 @@ bool DeleteQueueValue(const std::wstring& keyPath, const std::wstring& name)
 std::vector<QueueEntry> ListQueueValues(const std::wstring& keyPath, size_t maxNameChars, size_t maxDataBytes)
 {
     std::vector<QueueEntry> entries;
-    RegKey key;
+    CRegKey key;
     if (!OpenKey(keyPath, KEY_READ, key)) return entries;
     std::wstring name(maxNameChars + 1, L'\0');
     std::wstring data(maxDataBytes / sizeof(wchar_t) + 1, L'\0');
@@ -93,7 +78,7 @@ std::vector<QueueEntry> ListQueueValues(const std::wstring& keyPath, size_t maxN
 
 unsigned CountQueueValues(const std::wstring& keyPath)
 {
-    RegKey key;
+    CRegKey key;
     if (!OpenKey(keyPath, KEY_READ, key)) return 0;
     DWORD values = 0;
     if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,

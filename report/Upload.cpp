@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "base/ScopedHandle.h"
 #include "report/Filebase.h"
 #include "report/OpenSecurity.h"
 #include "report/ReportFolderFile.h"
@@ -16,27 +17,6 @@
 namespace {
 constexpr DWORD kConnectTimeoutMs = 10000;
 constexpr uint64_t kMaxPackageSize = 0xA00000;
-
-class CHandle {
-public:
-    explicit CHandle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~CHandle()
-    {
-        if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
-    void Close()
-    {
-        if (Valid()) CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 enum class PostOutcome { Delivered, Refused, Failed };
 
@@ -95,7 +75,7 @@ int UploadPackage(const std::wstring& path, const std::wstring& address)
     if (!PathFileExistsW(path.c_str())) return kRemoveEntry;
     COpenSecurity security;
     std::wstring mutexName = std::wstring(L"Global\\Mutex_Name_") + PathFindFileNameW(path.c_str());
-    CHandle mutex(CreateMutexW(security.Attributes(), FALSE, mutexName.c_str()));
+    CScopedHandle mutex(CreateMutexW(security.Attributes(), FALSE, mutexName.c_str()));
     if (!mutex.Valid() || GetLastError() == ERROR_ALREADY_EXISTS) return kKeepEntry;  // another pass has it
 
     // Held for reading until the post is done: the file cannot be swapped
@@ -126,7 +106,7 @@ int UploadPackage(const std::wstring& path, const std::wstring& address)
 
 int UploadRaw(const std::wstring& path, const std::wstring& address, long maxAgeDays)
 {
-    CHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.Valid()) return 1;
     FILETIME created = {};
     if (!GetFileTime(file.Get(), &created, nullptr, nullptr)) return 0;
@@ -149,7 +129,7 @@ int UploadRaw(const std::wstring& path, const std::wstring& address, long maxAge
     if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), DWORD(bytes.size()), &read, nullptr) ||
                            read != bytes.size()))
         return 1;
-    file.Close();
+    file.Reset();
     for (int attempt = 0; attempt < 4; ++attempt) {
         try {
             Vardo::CHttpClient client;

@@ -3,30 +3,10 @@
 #include <windows.h>
 
 #include "base/DebugLog.h"
+#include "base/ScopedHandle.h"
 #include "setup/EmbeddedPackage.h"
 
 namespace {
-
-class CHandle {
-public:
-    explicit CHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~CHandle()
-    {
-        if (handle_) CloseHandle(handle_);
-    }
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void reset()
-    {
-        if (handle_) CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 class CView {
 public:
@@ -59,14 +39,14 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t size)
 
 bool ExtractBuiltInPackage(const std::wstring& imagePath, const std::wstring& workFolder, std::wstring* packagePath)
 {
-    CHandle image(CreateFileW(imagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    CScopedHandle image(CreateFileW(imagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!image) return false;
+    if (!image.Valid()) return false;
     LARGE_INTEGER imageSize = {};
-    if (!GetFileSizeEx(image.get(), &imageSize) || imageSize.QuadPart <= 0 || imageSize.HighPart != 0) return false;
-    CHandle mapping(CreateFileMappingW(image.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping) return false;
-    CView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!GetFileSizeEx(image.Get(), &imageSize) || imageSize.QuadPart <= 0 || imageSize.HighPart != 0) return false;
+    CScopedHandle mapping(CreateFileMappingW(image.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping.Valid()) return false;
+    CView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
     if (!view.bytes()) return false;
 
     EmbeddedSection section;
@@ -78,13 +58,14 @@ bool ExtractBuiltInPackage(const std::wstring& imagePath, const std::wstring& wo
         return false;
     }
     std::wstring target = std::wstring(tempName) + L".exe";
-    CHandle out(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) {
+    CScopedHandle out(
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.Valid()) {
         DebugLog(L"built-in package: %s not created (%lu)", target.c_str(), GetLastError());
         return false;
     }
-    bool written = WriteAll(out.get(), view.bytes() + section.offset, section.size) && FlushFileBuffers(out.get());
-    out.reset();
+    bool written = WriteAll(out.Get(), view.bytes() + section.offset, section.size) && FlushFileBuffers(out.Get());
+    out.Reset();
     if (!written) {
         DebugLog(L"built-in package: %s not written (%lu)", target.c_str(), GetLastError());
         DeleteFileW(target.c_str());

@@ -20,6 +20,8 @@ import subprocess
 import sys
 import time
 
+from processes import end_process
+
 STARTUP_SECONDS = 30
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -72,12 +74,7 @@ def start_server(name, extra):
 
 
 def stop_server(proc):
-    proc.terminate()
-    try:
-        proc.wait(timeout=5)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait()
+    end_process(proc, grace=5)
 
 
 def on_signal(signum, _frame):

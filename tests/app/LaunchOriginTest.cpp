@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "ChildProcess.h"
 #include "app/LaunchOrigin.h"
 #include "base/FileVersion.h"
 #include "base/MD5Checksum.h"
@@ -21,44 +22,15 @@ std::vector<std::wstring> Fields(const std::wstring& record)
     return fields;
 }
 
-std::wstring OwnPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
-
 // Runs the probe with this program as its parent and returns what it printed.
 std::wstring RunProbe(const std::wstring& channel, DWORD* exitCode)
 {
-    std::wstring probe = OwnPath();
+    std::wstring probe = ThisProgramPath();
     probe = probe.substr(0, probe.find_last_of(L'\\') + 1) + L"app_probe.exe";
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return L"<no pipe>";
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring commandLine = L"\"" + probe + L"\" origin \"" + channel + L"\"";
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessW(probe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    std::string output;
-    if (started) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got) output.append(buffer, got);
-        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
-        GetExitCodeProcess(pi.hProcess, exitCode);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(readEnd);
-    if (!started) return L"<probe not started>";
+    const ChildRun run = RunCapturingOutput(probe, L"\"" + probe + L"\" origin \"" + channel + L"\"");
+    if (!run.started) return L"<probe not started>";
+    *exitCode = run.exitCode;
+    const std::string& output = run.output;
     std::wstring wide(output.size(), L'\0');
     wide.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, output.data(), int(output.size()), &wide[0], int(wide.size()))));
     return wide;
@@ -124,7 +96,7 @@ TEST(LaunchOrigin, AChildNamesThisProgramAsItsOrigin)
     EXPECT_EQ(0, _wcsicmp(L"app_unit_tests.exe", fields[1].c_str())) << shown;
     // Size and digest are read from the parent's file, so its device path was
     // turned into a drive path that opens.
-    std::wstring own = OwnPath();
+    std::wstring own = ThisProgramPath();
     std::string digest = CMD5Checksum::HexOfFile(own);
     ASSERT_FALSE(digest.empty());
     EXPECT_EQ(std::wstring(digest.begin(), digest.end()), fields[8]) << shown;

@@ -316,4 +316,30 @@ TEST_F(DownloadTest, RefusedCallsChangeNothing) {
     gnet::ReleaseDownloadFile(nullptr);
 }
 
+// Options of an idle file: a value is taken unless it is refused for itself.
+TEST(DownloadOptionsTest, IdleFileTakesOptionsAndRefusesBadValues) {
+    Client client;
+    gnet::IDownloadFile* file = gnet::CreateDownloadFile(&client);
+    const struct {
+        const char* what;
+        std::function<int(gnet::IDownloadFile*)> set;
+        int expected;
+    } cases[] = {
+        {"retries", [](gnet::IDownloadFile* f) { return f->SetMaxRetry(3); }, 1},
+        {"no retries", [](gnet::IDownloadFile* f) { return f->SetMaxRetry(0); }, 1},
+        {"negative retries", [](gnet::IDownloadFile* f) { return f->SetMaxRetry(-1); }, 0},
+        {"channels", [](gnet::IDownloadFile* f) { return f->SetChannelCount(2); }, 1},
+        {"no channels", [](gnet::IDownloadFile* f) { return f->SetChannelCount(0); }, 0},
+        {"referer", [](gnet::IDownloadFile* f) { return f->SetReferer(L"http://127.0.0.1/"); }, 1},
+        {"null referer", [](gnet::IDownloadFile* f) { return f->SetReferer(nullptr); }, 0},
+        {"block size", [](gnet::IDownloadFile* f) { return f->SetBlockSize(MiB); }, 1},
+        {"proxy switch", [](gnet::IDownloadFile* f) { return f->SetUseIEProxy(0); }, 1},
+        {"speed limit", [](gnet::IDownloadFile* f) { return f->SetSpeedLimit(100000); }, 1},
+        {"no speed limit", [](gnet::IDownloadFile* f) { return f->SetNoSpeedLimit(1); }, 1},
+        {"reuse", [](gnet::IDownloadFile* f) { return f->SetReuseSameFile(1); }, 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.expected, c.set(file)) << c.what;
+    gnet::ReleaseDownloadFile(file);
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "ChildProcess.h"
 #include "app/InstallIdentity.h"
 #include "identity/HardwareId.h"
 
@@ -33,36 +34,9 @@ DWORD WINAPI AskForId(void* parameter)
 // Runs this program again with the print switch and returns what it printed.
 std::string IdFromChildProcess()
 {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "pipe failed";
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-    wchar_t exe[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(exe) + L"\" --print-hardware-id";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(exe, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    std::string output;
-    if (started) {
-        char chunk[256];
-        DWORD read = 0;
-        while (ReadFile(readEnd, chunk, sizeof(chunk), &read, nullptr) && read > 0) output.append(chunk, read);
-        WaitForSingleObject(process.hProcess, 30000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    } else {
-        output = "process did not start";
-    }
-    CloseHandle(readEnd);
-    return output;
+    const std::wstring exe = ThisProgramPath();
+    const ChildRun run = RunCapturingOutput(exe, L"\"" + exe + L"\" --print-hardware-id");
+    return run.started ? run.output : "process did not start";
 }
 
 bool IsHexText(const std::string& text)

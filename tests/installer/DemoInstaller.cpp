@@ -23,6 +23,7 @@
 #include "base/TextConvert.h"
 #include "setup/InstallHwndBlock.h"
 #include "setup/WindowContract.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -104,15 +105,7 @@ Options ParseOptions(const std::wstring& arguments)
 
 bool WriteUtf8File(const std::wstring& path, const std::wstring& text)
 {
-    const std::string bytes = WideToUtf8(text);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(file);
-    return ok;
+    return WriteBytes(path, WideToUtf8(text));
 }
 
 void RecordCommandLine(const std::wstring& arguments)

@@ -8,6 +8,7 @@
 #include "ui/lessdui/LessDUIButton.h"
 #include "ui/lessdui/LessDUIDraw.h"
 #include "ui/lessdui/LessDUIProgress.h"
+#include "ui/lessdui/LessDUIWindowClass.h"
 
 using namespace lessdui;
 
@@ -33,13 +34,10 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 class OwnerWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"LessDuiTestOwner";
-        RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(0, L"LessDuiTestOwner", L"owner", WS_POPUP | WS_VISIBLE, 10, 10, 200, 100, nullptr,
-                                nullptr, wc.hInstance, nullptr);
+        static CWindowClass ownerClass(L"LessDuiTestOwner");
+        ownerClass.Register(&OwnerProc);
+        hwnd_ = CreateWindowExW(0, ownerClass.Name(), L"owner", WS_POPUP | WS_VISIBLE, 10, 10, 200, 100, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(nullptr, hwnd_);
         Settle();
     }

@@ -58,15 +58,9 @@ std::vector<uint8_t> WritePng(const PngRecipe& recipe) {
 }
 
 HBITMAP MakeImage(int width, int height, Bgra (*pixel)(int x, int y)) {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateTopDownDib(width, height, &bits);
+    if (!bitmap) return nullptr;
     auto* p = static_cast<uint8_t*>(bits);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x, p += 4) {

@@ -10,11 +10,13 @@ import argparse
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from processes import end_process  # noqa: E402
 
 CLOSED = "http://127.0.0.1:1"
 # DemoInstaller writes the arguments it received to the file this names.
@@ -51,13 +53,7 @@ def run_silently(args, program, cmdline_file, timeout):
     except subprocess.TimeoutExpired:
         return None
     finally:
-        if proc.poll() is None:
-            proc.send_signal(signal.SIGTERM)
-            try:
-                proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+        end_process(proc)
 
 
 def main():

@@ -16,6 +16,7 @@ import time
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from processes import end_process  # noqa: E402
 from stamping import stamp_local  # noqa: E402
 
 START_ITEMS = ["0x04001B5A", "0x04001B5C", "0x0200000B", "0x04001B70", "0x04001B63"]
@@ -79,13 +80,7 @@ def main():
         try:
             verdict, received = wait_for_uploads(server, args.rpdump, run, deadline=time.monotonic() + 120)
         finally:
-            if run.poll() is None:
-                run.terminate()
-            try:
-                run.wait(timeout=60)
-            except subprocess.TimeoutExpired:
-                run.kill()
-                run.wait()
+            end_process(run, grace=60)
         if verdict:
             print(f"FAIL: {verdict}")
             return 1

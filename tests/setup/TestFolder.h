@@ -3,6 +3,8 @@
 // everything in it afterwards.
 #include <string>
 
+#include "TestFiles.h"
+
 class CTestFolder {
 public:
     explicit CTestFolder(const std::wstring& tag);
@@ -17,8 +19,3 @@ public:
 private:
     std::wstring path_;
 };
-
-// Small file helpers for the tests.
-bool WriteBytes(const std::wstring& path, const std::string& bytes);
-bool ReadBytes(const std::wstring& path, std::string* bytes);
-bool FileExists(const std::wstring& path);

@@ -294,8 +294,8 @@ TEST_F(DownloadControlTest, VersionThatIsNotFourNumbersGivesNoSubfolder)
 
 TEST_F(DownloadControlTest, OldManifestAndCheckCopyAreGoneBeforeTheDownload)
 {
-    ASSERT_TRUE(WriteFileBytes(work.Path() + L"config.xml", MakeManifest(manifest)));
-    ASSERT_TRUE(WriteFileBytes(work.Path() + L"config.xml_", "stale copy"));
+    ASSERT_TRUE(WriteBytes(work.Path() + L"config.xml", MakeManifest(manifest)));
+    ASSERT_TRUE(WriteBytes(work.Path() + L"config.xml_", "stale copy"));
     factory.scripts[kXMLCookie].refuse = true;
     Run();
     EXPECT_FALSE(FileExists(work.Path() + L"config.xml"));

@@ -68,7 +68,7 @@ TEST_P(FlowEndToEndTest, MessagesFollowTheOutcome)
     const std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount());
     const std::string packageName = "pkg_" + tag + ".exe";
     const std::string manifestName = "manifest_" + tag + ".xml";
-    ASSERT_TRUE(WriteFileBytes(served + Wide(packageName), installer));
+    ASSERT_TRUE(WriteBytes(served + Wide(packageName), installer));
 
     ManifestFields fields;
     fields.version = "3.7.0.1";
@@ -77,7 +77,7 @@ TEST_P(FlowEndToEndTest, MessagesFollowTheOutcome)
     fields.url = "http://" + server + "/files/" + packageName;
     fields.wrongListMd5 = c.wrongListMd5;
     std::string manifest = c.garbageManifest ? "<update_info md5='1'><item " : MakeManifest(fields);
-    ASSERT_TRUE(WriteFileBytes(served + Wide(manifestName), manifest));
+    ASSERT_TRUE(WriteBytes(served + Wide(manifestName), manifest));
 
     AppSettings& settings = GetAppSettings();
     settings.versionInfoUrl = Url(manifestName);

@@ -32,7 +32,7 @@ TEST_P(DigestTest, OnlyAReadableFileWithThatDigestMatches)
     CScratchFolder folder(L"digest");
     std::wstring path = folder.Path() + L"package.exe";
     if (c.exists) {
-        ASSERT_TRUE(WriteFileBytes(path, c.content));
+        ASSERT_TRUE(WriteBytes(path, c.content));
     }
     std::string expected = c.expected ? c.expected : Md5Hex(c.content);
     if (!c.expected) {
@@ -59,10 +59,10 @@ TEST(PackageFileTest, HeldPackageCannotBeReplacedOrDeleted)
 {
     CScratchFolder folder(L"held");
     std::wstring path = folder.Path() + L"package.exe";
-    ASSERT_TRUE(WriteFileBytes(path, "installer"));
+    ASSERT_TRUE(WriteBytes(path, "installer"));
     CPackageFile file;
     ASSERT_TRUE(file.Open(path));
-    EXPECT_FALSE(WriteFileBytes(path, "replaced"));
+    EXPECT_FALSE(WriteBytes(path, "replaced"));
     EXPECT_FALSE(DeleteFileW(path.c_str()));
     EXPECT_EQ("installer", ReadFileBytes(path)) << "readers are still welcome";
     file.Close();
@@ -73,7 +73,7 @@ TEST(SignatureTest, UnsignedAndMissingFilesAreNotTrusted)
 {
     CScratchFolder folder(L"signature");
     std::wstring plain = folder.Path() + L"plain.exe";
-    ASSERT_TRUE(WriteFileBytes(plain, "not a program at all"));
+    ASSERT_TRUE(WriteBytes(plain, "not a program at all"));
     EXPECT_FALSE(HasValidSignature(plain));
     EXPECT_FALSE(HasValidSignature(folder.Path() + L"missing.exe"));
     // This test program itself is a real, unsigned PE file.
@@ -197,7 +197,7 @@ TEST_F(BuiltInPackageTest, TruncatedSectionFallsBackToTheDownload)
     ASSERT_TRUE(FindFullSection(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &section));
     // Cut the file in the middle of the section's raw data.
     std::wstring truncated = work.Path() + L"truncated.exe";
-    ASSERT_TRUE(WriteFileBytes(truncated, image.substr(0, section.offset + section.size / 2)));
+    ASSERT_TRUE(WriteBytes(truncated, image.substr(0, section.offset + section.size / 2)));
     std::wstring extracted;
     EXPECT_FALSE(ExtractBuiltInPackage(truncated, work.Path(), &extracted));
 

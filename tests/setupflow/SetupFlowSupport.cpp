@@ -59,32 +59,6 @@ CScratchFolder::CScratchFolder(const wchar_t* name)
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-namespace {
-
-// Removes a folder the test made, with what the installer put into it; a
-// reparse point is removed as a link, never followed.
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + name;
-            bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            if (directory && !link) RemoveTree(path + L"\\");
-            else if (directory) RemoveDirectoryW(path.c_str());
-            else DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
-}  // namespace
-
 CScratchFolder::~CScratchFolder() { RemoveTree(path_); }
 
 std::string ReadFileBytes(const std::wstring& path)
@@ -99,19 +73,6 @@ std::string ReadFileBytes(const std::wstring& path)
     CloseHandle(file);
     return bytes;
 }
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                                written == bytes.size());
-    CloseHandle(file);
-    return ok;
-}
-
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring BesideThisTest(const wchar_t* name)
 {

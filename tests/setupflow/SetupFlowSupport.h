@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "setup/InstallerLaunch.h"
 
 struct ManifestFields {
@@ -51,7 +52,5 @@ private:
 };
 
 std::string ReadFileBytes(const std::wstring& path);
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-bool FileExists(const std::wstring& path);
 // A file in the folder of the running test program (built next to it).
 std::wstring BesideThisTest(const wchar_t* name);

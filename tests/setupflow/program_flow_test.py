@@ -19,7 +19,6 @@ import json
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -29,6 +28,7 @@ import urllib.request
 HERE = os.path.dirname(os.path.abspath(__file__))
 TESTS = os.path.dirname(HERE)
 sys.path.insert(0, TESTS)
+from processes import end_process  # noqa: E402
 from run_with_server import start_server  # noqa: E402
 from stamping import stamp_local  # noqa: E402
 
@@ -160,13 +160,7 @@ def run_program(args, copy, manifest_url, cmdline_file, until=None, timeout=180,
             time.sleep(0.5)
         raise SystemExit(f"FAIL: the program did not end within {timeout} s")
     finally:
-        if proc.poll() is None:
-            proc.send_signal(signal.SIGTERM)
-            try:
-                proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+        end_process(proc)
 
 
 def collect_items(args, servers):

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-CDibCanvas::CDibCanvas(int width, int height, COLORREF clear) : width_(width), height_(height)
+HBITMAP CreateTopDownDib(int width, int height, void** bits)
 {
     BITMAPINFO bmi = {};
     bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -14,8 +14,13 @@ CDibCanvas::CDibCanvas(int width, int height, COLORREF clear) : width_(width), h
     bmi.bmiHeader.biPlanes = 1;
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
+    return CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+CDibCanvas::CDibCanvas(int width, int height, COLORREF clear) : width_(width), height_(height)
+{
     void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bitmap_ = CreateTopDownDib(width, height, &bits);
     dc_ = CreateCompatibleDC(nullptr);
     if (!bitmap_ || !dc_) return;
     bits_ = static_cast<uint32_t*>(bits);

@@ -30,5 +30,8 @@ private:
     uint32_t* bits_ = nullptr;
 };
 
+// A 32-bit top-down DIB section; `bits` receives its pixels. Null on failure.
+HBITMAP CreateTopDownDib(int width, int height, void** bits);
+
 // Writes width × height pixels of 0xAARRGGBB, top row first, as an RGB PNG.
 bool WriteBgraPng(const std::wstring& path, const uint32_t* bits, int width, int height);

@@ -9,6 +9,7 @@
 
 #include "FakeEnvironment.h"
 #include "base/AppSettings.h"
+#include "ui/lessdui/LessDUIWindowClass.h"
 #include "ui/setup/SetupTray.h"
 
 namespace {
@@ -30,17 +31,12 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+lessdui::CWindowClass g_testWindowClass(L"UishellTrayTestWindow");
+
 HWND CreateTestWindow()
 {
-    static ATOM atom = 0;
-    if (!atom) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = TestWindowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"UishellTrayTestWindow";
-        atom = RegisterClassW(&wc);
-    }
-    return CreateWindowExW(0, L"UishellTrayTestWindow", L"tray test", WS_POPUP | WS_VISIBLE, 120, 90, 300, 160,
+    g_testWindowClass.Register(&TestWindowProc);
+    return CreateWindowExW(0, g_testWindowClass.Name(), L"tray test", WS_POPUP | WS_VISIBLE, 120, 90, 300, 160,
                            nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DibCanvas.h"
+#include "ui/lessdui/LessDUIWindowClass.h"
 #include "ui/setup/LanguageChange.h"
 #include "ui/setup/LanguageSelectWnd.h"
 #include "ui/setup/TextTable.h"
@@ -21,13 +22,10 @@ class OwnerWindow {
 public:
     OwnerWindow(int x, int y)
     {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"UiTextsTestOwner";
-        RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"owner", WS_POPUP | WS_VISIBLE, x, y, 620, 387, nullptr,
-                                nullptr, wc.hInstance, nullptr);
+        static lessdui::CWindowClass ownerClass(L"UiTextsTestOwner");
+        ownerClass.Register(&DefWindowProcW);
+        hwnd_ = CreateWindowExW(0, ownerClass.Name(), L"owner", WS_POPUP | WS_VISIBLE, x, y, 620, 387, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
     }
     ~OwnerWindow()
     {

@@ -4,23 +4,9 @@
 #include <tlhelp32.h>
 #include <wchar.h>
 
+#include "base/ScopedHandle.h"
+
 namespace {
-
-// Closes a handle when the scope ends.
-class CHandleGuard {
-public:
-    explicit CHandleGuard(HANDLE handle) : handle_(handle) {}
-    ~CHandleGuard()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr) CloseHandle(handle_);
-    }
-    CHandleGuard(const CHandleGuard&) = delete;
-    CHandleGuard& operator=(const CHandleGuard&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
 {
@@ -50,8 +36,8 @@ public:
 
     bool IsProcessRunning(const std::wstring& exeName) override
     {
-        CHandleGuard snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        if (snapshot.Get() == INVALID_HANDLE_VALUE) return false;
+        CScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        if (!snapshot.Valid()) return false;
         PROCESSENTRY32W entry = {};
         entry.dwSize = sizeof(entry);
         for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {

@@ -2,27 +2,16 @@
 
 #include <algorithm>
 
+#include "ui/lessdui/LessDUIWindowClass.h"
+
 namespace {
 
-constexpr wchar_t kClassName[] = L"NuvexMiniSetupLanguageList";
+lessdui::CWindowClass g_listClass(L"NuvexMiniSetupLanguageList");
+
 // The language name ends at x = 590; the list hangs below the button row.
 constexpr int kListRight = 590;
 constexpr int kButtonRowTop = 353;
 constexpr int kButtonOffset = 7;
-
-ATOM RegisterListClass(WNDPROC proc)
-{
-    static ATOM atom = 0;
-    if (atom) return atom;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    atom = RegisterClassExW(&wc);
-    return atom;
-}
 
 void FillWithBorder(HDC dc, const RECT& box, COLORREF fill, COLORREF border)
 {
@@ -86,15 +75,15 @@ RECT CLanguageSelectWnd::PlacementInOwner(int rowCount, int languageButtonHeight
 bool CLanguageSelectWnd::CreateOnce(HWND owner, const std::vector<std::wstring>& names)
 {
     if (hwnd_) return true;
-    if (!RegisterListClass(&CLanguageSelectWnd::WindowProc)) return false;
+    if (!g_listClass.Register(&CLanguageSelectWnd::WindowProc)) return false;
     if (!font_) {
         font_ = CreateFontW(13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, FF_SWISS,
                             L"Tahoma");
     }
     names_.assign(names.begin(), names.begin() + std::min<size_t>(names.size(), kMaxRows));
     hovered_ = 0;
-    HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_POPUP, 0, 0, kWidth, kRowPitch + 1, owner, nullptr,
-                                GetModuleHandleW(nullptr), this);
+    HWND hwnd = CreateWindowExW(0, g_listClass.Name(), L"", WS_POPUP, 0, 0, kWidth, kRowPitch + 1, owner,
+                                nullptr, GetModuleHandleW(nullptr), this);
     return hwnd != nullptr;
 }
 
@@ -115,13 +104,9 @@ bool CLanguageSelectWnd::Open(HWND owner, const std::vector<std::wstring>& names
 
 LRESULT CALLBACK CLanguageSelectWnd::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<CLanguageSelectWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        self = static_cast<CLanguageSelectWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
+    auto* self = lessdui::WindowObject<CLanguageSelectWnd>(hwnd, message, lParam);
     if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;

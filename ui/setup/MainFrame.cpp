@@ -7,6 +7,7 @@
 #include "report/Report.h"
 #include "setup/SetupReport.h"
 #include "setup/SystemCheck.h"
+#include "ui/lessdui/LessDUIWindowClass.h"
 #include "ui/setup/Environment.h"
 #include "ui/setup/MainFrameDisks.h"
 #include "ui/setup/ThankPageSkip.h"
@@ -15,23 +16,8 @@ CMainFrame* g_mainFrame = nullptr;
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"NuvexMiniSetupFrame";
+lessdui::CWindowClass g_frameClass(L"NuvexMiniSetupFrame", L"IDR_MAINFRAME");
 constexpr int kReportKind = 0;
-
-ATOM RegisterFrameClass(WNDPROC proc)
-{
-    static ATOM atom = 0;
-    if (atom) return atom;
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIconW(wc.hInstance, L"IDR_MAINFRAME");
-    wc.lpszClassName = kClassName;
-    atom = RegisterClassExW(&wc);
-    return atom;
-}
 
 bool IsSupportedSystem()
 {
@@ -79,20 +65,16 @@ CMainFrame::~CMainFrame()
 
 HWND CMainFrame::Create(HWND parent, const RECT& rect, DWORD style, DWORD exStyle)
 {
-    if (!RegisterFrameClass(&CMainFrame::WindowProc)) return nullptr;
-    return CreateWindowExW(exStyle, kClassName, kMainFrameTitle, style, rect.left, rect.top, rect.right, rect.bottom,
-                           parent, nullptr, GetModuleHandleW(nullptr), this);
+    if (!g_frameClass.Register(&CMainFrame::WindowProc)) return nullptr;
+    return CreateWindowExW(exStyle, g_frameClass.Name(), kMainFrameTitle, style, rect.left, rect.top, rect.right,
+                           rect.bottom, parent, nullptr, GetModuleHandleW(nullptr), this);
 }
 
 LRESULT CALLBACK CMainFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CMainFrame* self = reinterpret_cast<CMainFrame*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        self = static_cast<CMainFrame*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
+    auto* self = lessdui::WindowObject<CMainFrame>(hwnd, message, lParam);
     if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
     return self->HandleMessage(message, wParam, lParam);
 }
 

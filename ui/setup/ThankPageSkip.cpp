@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "base/RegKey.h"
 #include "ui/setup/Environment.h"
 
 namespace {
@@ -18,23 +19,6 @@ bool ToTicks(const SYSTEMTIME& time, LONGLONG* ticks)
     *ticks = static_cast<LONGLONG>(value.QuadPart);
     return true;
 }
-
-// Closes a registry key when the scope ends.
-class CKeyGuard {
-public:
-    CKeyGuard() = default;
-    ~CKeyGuard()
-    {
-        if (key_) RegCloseKey(key_);
-    }
-    CKeyGuard(const CKeyGuard&) = delete;
-    CKeyGuard& operator=(const CKeyGuard&) = delete;
-    HKEY* Receive() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 }  // namespace
 
@@ -82,7 +66,7 @@ bool UninstallTimeIsRecent(const BYTE* data, DWORD size, DWORD type, const SYSTE
 
 bool UninstalledWithinDay(HKEY root, const wchar_t* subKey)
 {
-    CKeyGuard key;
+    CRegKey key;
     if (RegOpenKeyExW(root, subKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
     wchar_t buffer[kUninstallTimeMaxChars + 1] = {};
     DWORD type = 0;
