@@ -43,7 +43,10 @@ int CDownloadFileImpl::DownPartTaskSchedule(int index, Channel& channel, bool af
             CAutoLock hold(lockB_);
             average = averageSpeed_;
         }
-        int running = runningChannels_;
+        // Counted now, not taken from the last progress step: a channel that
+        // has just finished or been stopped must not count as running, or the
+        // limit could stop the last one and leave none to carry on.
+        int running = CountRunningChannels();
         // The channels share one gate that holds them to the limit, so their
         // average stays just below it: a gate that holds channels back means
         // the limit is reached as much as an average at the limit does.
@@ -326,7 +329,8 @@ void CDownloadFileImpl::RunTimerStartChannel() {
 }
 
 void CDownloadFileImpl::RunManualStopPart() {
-    if (!(stopAllowed_ || manualStoppedIndex_ == -1) || runningChannels_ <= 1) return;
+    // The last running channel is never stopped: the count is taken now.
+    if (!(stopAllowed_ || manualStoppedIndex_ == -1) || CountRunningChannels() <= 1) return;
     for (auto& entry : channels_) {
         CDownloadPartRequest& request = entry.second.task->Request();
         if (request.status != kPartRunning) continue;
