@@ -67,20 +67,37 @@ def windows_path(path):
 
 
 class Servers:
-    def __init__(self, root):
+    def __init__(self, root, stats=True):
+        self.root = root
         self.procs = []
         proc, self.download = start_server("download", ["--root", root])
         self.procs.append(proc)
-        proc, self.stats = start_server("stats", [])
-        self.procs.append(proc)
+        if stats:
+            proc, self.stats = start_server("stats", [])
+            self.procs.append(proc)
+
+    @classmethod
+    def download_only(cls, root):
+        return cls(root, stats=False)
+
+    def crash_download(self):
+        """Ends the download server at once; its address then refuses connections."""
+        proc = self.procs.pop(0)
+        proc.kill()
+        proc.wait()
+
+    def start_download_again(self):
+        """Starts the download server again on the address it had."""
+        port = self.download.rsplit(":", 1)[1]
+        proc, address = start_server("download", ["--root", self.root, "--port", port])
+        self.procs.insert(0, proc)
+        if address != self.download:
+            raise SystemExit(f"FAIL: the download server came back on {address}, not {self.download}")
 
     def stop(self):
         for proc in self.procs:
-            proc.terminate()
-            try:
-                proc.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                proc.kill()
+            end_process(proc, grace=5)
+        self.procs = []
 
     def files_url(self, name):
         return f"http://{self.download}/files/{name}"
@@ -464,8 +481,61 @@ def outcome_recovers(args, servers, work, root):
     return checks.done("retry after a failed manifest")
 
 
+def outcome_server_returns(args, servers, work, root):
+    """A silent run whose package server is gone (every connection refused)
+    fails its download, and its timer starts the whole sequence again three
+    seconds later: once the server is back on its address, the run installs.
+    The server comes back only after the failure was reported, so the install
+    can only come from a new attempt."""
+    package_root = os.path.join(work, "package-served")
+    os.makedirs(package_root)
+    package = os.path.join(package_root, "package.exe")
+    shutil.copyfile(args.installer, package)
+    package_server = Servers.download_only(package_root)
+    fields = package_fields(package_server, package)
+    write_manifest(args, root, "ok.xml", fields)
+    package_server.crash_download()
+    copy = stamped_copy(args.minitool, args.program, servers.stats, work)
+    cmdline_file = os.path.join(work, "cmdline.txt")
+    failure_reported = has_items(args, servers, [("0x04001B60", None)])
+    began = time.monotonic()
+    back = []
+
+    def bring_back_once_the_failure_is_reported():
+        if not back and failure_reported():
+            package_server.start_download_again()
+            back.append(time.monotonic())
+
+    try:
+        rc = run_program(args, copy, servers.files_url("ok.xml"), cmdline_file, timeout=450,
+                         during=bring_back_once_the_failure_is_reported)
+    finally:
+        package_server.stop()
+    checks = Checks()
+    checks.expect(back, "the failed download was never reported")
+    if back:
+        say(f"failure reported {back[0] - began:.1f} s after the start; the server came back then and the run "
+            f"ended {time.monotonic() - back[0]:.1f} s later")
+    checks.expect(rc == 0, f"exit code {rc}, expected the installer's 0 once the server was back")
+    cmdline = read_cmdline(cmdline_file)
+    checks.expect(cmdline is not None and re.fullmatch(cmdline_pattern() + r"\\3\.6\.9\.9", arguments_of(cmdline)),
+                  f"installer command line {cmdline!r}")
+    checks.expect(any(os.path.exists(m) for m in install_markers(args)),
+                  f"nothing was installed into the version subfolder {VERSION}")
+    time.sleep(1)
+    items = collect_items(args, servers)
+    failures = items.get("0x04001B60", [])
+    checks.expect(failures and all(20000 <= v < 30000 for v in failures),
+                  f"0x04001B60 holds {failures}: the failed attempt must record its engine result")
+    starts = items.get("0x04001B5D", [])
+    checks.expect(starts and max(starts) >= 2, f"start count 0x04001B5D holds {starts}, expected a second start")
+    check_items(checks, items, {"0x0500232E": 1, "0x05002330": 1, "0x05002341": 1}, [])
+    return checks.done("package server gone and back")
+
+
 OUTCOMES = {
     "retry-recovers": lambda a, s, w, r: outcome_recovers(a, s, w, r),
+    "server-returns": lambda a, s, w, r: outcome_server_returns(a, s, w, r),
     "success": lambda a, s, w, r: outcome_success(a, s, w, r),
     "elevated": lambda a, s, w, r: outcome_success(a, s, w, r, require_admin="YES"),
     "installer-failure": lambda a, s, w, r: outcome_success(a, s, w, r, fail=True),
